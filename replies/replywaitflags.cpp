@@ -1,0 +1,4 @@
+#include "replywaitflags.h"
+
+ReplyWaitFlags replyWaitFlags;
+quint32 baudProbeTicks = 0;
