@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <functional>
+
 // Answers the modal information boxes a test provokes, keeping what each one said.
 class MessageBoxCloser : public QObject
 {
@@ -19,7 +21,9 @@ public:
     };
 
     // holdMs keeps each box open that long before pressing OK.
-    explicit MessageBoxCloser(int holdMs = 0) : holdMs(holdMs)
+    explicit MessageBoxCloser(int holdMs = 0, std::function<void()> beforeClose = {},
+                              std::function<void()> onShown = {})
+        : holdMs(holdMs), beforeClose(std::move(beforeClose)), onShown(std::move(onShown))
     {
         connect(&poll, &QTimer::timeout, this, [this] { answer(); });
         poll.start(10);
@@ -36,7 +40,11 @@ private:
         current = box;
         seen.append({box->windowTitle(), box->text(), box->buttons().size(),
                      box->parentWidget() != nullptr});
-        QTimer::singleShot(holdMs, box, [box] {
+        if (onShown)
+            onShown();
+        QTimer::singleShot(holdMs, box, [this, box] {
+            if (beforeClose)
+                beforeClose();
             if (QAbstractButton *ok = box->button(QMessageBox::Ok))
                 ok->click();
         });
@@ -45,4 +53,6 @@ private:
     QTimer poll;
     QPointer<QMessageBox> current;
     int holdMs;
+    std::function<void()> beforeClose;
+    std::function<void()> onShown;
 };

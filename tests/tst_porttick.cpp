@@ -1,0 +1,244 @@
+#include "app/mainwindow.h"
+#include "messageboxcloser.h"
+#include "ptypair.h"
+#include "serial/codec.h"
+
+#include <QtTest>
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTextEdit>
+
+// The port group and the receive tick over a real pseudo-terminal.
+class PortTickTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void opensAtChosenRateAndCloses();
+    void openFailureStaysClosed();
+    void buttonPutsItsBytesOnTheLine();
+    void tickLogging_data();
+    void tickLogging();
+    void twoQueriesServedByOneReply();
+    void tickWritesSurviveTheEndOfTickClear();
+    void tickIsNotReenteredBehindItsOwnBox();
+    void ticksRunBehindTheAboutBox();
+    void lostPortClosesAndReopens();
+    void refreshKeepsTheOpenPort();
+
+private:
+    void open(PtyPair &pty, const QString &rate = "9600");
+    QString logText() const { return log->toPlainText(); }
+    QAbstractButton *button(const char *name) const
+    {
+        return window->findChild<QAbstractButton *>(name);
+    }
+
+    MainWindow *window = nullptr;
+    QTextEdit *log = nullptr;
+};
+
+void PortTickTest::init()
+{
+    replyWaitFlags = {};
+    window = new MainWindow;
+    window->show();
+    log = window->findChild<QTextEdit *>("textEditPM");
+}
+
+void PortTickTest::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+void PortTickTest::open(PtyPair &pty, const QString &rate)
+{
+    QVERIFY(pty.isValid());
+    window->findChild<QComboBox *>("comboBoxCOM")->setEditText(pty.slavePath());
+    auto *rates = window->findChild<QComboBox *>("comboBox_BoudRate");
+    rates->setCurrentIndex(rates->findText(rate));
+    button("pushButtonOpen")->click();
+    QVERIFY(button("pushButtonClose")->isEnabled());
+}
+
+void PortTickTest::opensAtChosenRateAndCloses()
+{
+    PtyPair pty;
+    open(pty, "19200");
+    QVERIFY(!button("pushButtonOpen")->isEnabled());
+    QCOMPARE(pty.lineRate(), 19200);
+    pty.write(QByteArray::fromHex("0102030405"));
+    QTRY_COMPARE_WITH_TIMEOUT(logText(), QString("01 02 03 04 05 "), 2000);
+
+    button("pushButtonClose")->click();
+    QVERIFY(button("pushButtonOpen")->isEnabled());
+    QVERIFY(!button("pushButtonClose")->isEnabled());
+    pty.write(QByteArray::fromHex("0a0b0c0d"));
+    QTest::qWait(700);
+    QCOMPARE(logText(), QString("01 02 03 04 05 "));
+}
+
+void PortTickTest::openFailureStaysClosed()
+{
+    window->findChild<QComboBox *>("comboBoxCOM")->setEditText("/dev/px8107-no-such-port");
+    MessageBoxCloser closer;
+    button("pushButtonOpen")->click();
+    QCOMPARE(closer.seen.size(), 1);
+    QCOMPARE(closer.seen.first().title, QString("Information"));
+    QVERIFY(closer.seen.first().text.contains("/dev/px8107-no-such-port"));
+    QVERIFY(closer.seen.first().text.contains("No such file or directory"));
+    QVERIFY(button("pushButtonOpen")->isEnabled());
+    QVERIFY(!button("pushButtonClose")->isEnabled());
+    QCOMPARE(logText(), closer.seen.first().text);
+
+    // No poll timer runs: a later open of a real port still works.
+    PtyPair pty;
+    open(pty);
+    pty.write(QByteArray::fromHex("aabbccdd"));
+    QTRY_COMPARE_WITH_TIMEOUT(logText().count("aa bb cc dd "), 1, 2000);
+}
+
+void PortTickTest::buttonPutsItsBytesOnTheLine()
+{
+    PtyPair pty;
+    open(pty);
+    window->findChild<QComboBox *>("comboBoxSendObject")->setCurrentIndex(4);
+    button("pushButton_GetSensorData")->click();
+    QCOMPARE(pty.read(8).toHex(' '), QByteArray("00 03 04 b4 00 04 04 ce"));
+    QCOMPARE(window->findChild<QLineEdit *>("lineEdit_TransSend_2")->text(),
+             QString("00 03 04 b4 00 04 04 ce "));
+    QCOMPARE(replyWaitFlags.waitSensorData, quint8(1));
+
+    button("pushButton_GetInfo")->click();
+    QCOMPARE(pty.read(19).toHex(), QByteArray("aaa6" + QByteArray(30, '0') + "00ab"));
+}
+
+void PortTickTest::tickLogging_data()
+{
+    QTest::addColumn<QByteArray>("arriving");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("three bytes are not logged") << QByteArray::fromHex("010302") << "";
+    QTest::newRow("four bytes are") << QByteArray::fromHex("01020304") << "01 02 03 04 ";
+    QByteArray long70;
+    for (int i = 0; i < 70; ++i)
+        long70.append(char(i));
+    QTest::newRow("70 bytes logged in full") << long70 << toHexText(long70);
+    QTest::newRow("unknown native command: only the log")
+        << QByteArray::fromHex("aa01" + QByteArray(32, '0') + "ab")
+        << toHexText(QByteArray::fromHex("aa01" + QByteArray(32, '0') + "ab"));
+}
+
+void PortTickTest::tickLogging()
+{
+    QFETCH(QByteArray, arriving);
+    QFETCH(QString, logged);
+    PtyPair pty;
+    open(pty);
+    replyWaitFlags.waitTempHumi = 1;
+    pty.write(arriving);
+    QTest::qWait(700);
+    QCOMPARE(logText(), logged);
+    // A read with B[1] = 3 serves raised fields even when it is too short to be logged.
+    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(arriving.at(1) == 3 ? 0 : 1));
+}
+
+void PortTickTest::twoQueriesServedByOneReply()
+{
+    PtyPair pty;
+    open(pty);
+    button("pushButton_GetTempHumi")->click();
+    button("pushButton_GetDeviceAddr")->click();
+    pty.read(16);
+    pty.write(QByteArray::fromHex("000302fb37") + QByteArray::fromHex("0000"));
+    auto *temp = window->findChild<QLineEdit *>("lineEdit_Temp");
+    QTRY_COMPARE_WITH_TIMEOUT(temp->text(), QString("-5"), 2000);
+    QCOMPARE(window->findChild<QLineEdit *>("lineEdit_Humi")->text(), QString("55"));
+    QCOMPARE(window->findChild<QLineEdit *>("lineEdit_DeviceAddr")->text(), QString("37"));
+    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(0));
+    QCOMPARE(replyWaitFlags.waitDeviceAddr, quint8(0));
+}
+
+void PortTickTest::tickWritesSurviveTheEndOfTickClear()
+{
+    PtyPair pty;
+    open(pty);
+    // Each device-ID reply makes the tick itself write the firmware query.
+    const QByteArray idReply = QByteArray::fromHex("aaa6000000000000" "12ab0c3d" "0000000000" "06ab");
+    const QByteArray firmwareQuery = QByteArray::fromHex("aab5" + QByteArray(30, '0') + "00ab");
+    for (int round = 0; round < 5; ++round) {
+        pty.write(idReply);
+        QCOMPARE(pty.read(19, 2000).toHex(), firmwareQuery.toHex());
+    }
+    QCOMPARE(window->findChild<QLineEdit *>("Edit_DeviceID")->text(), QString("12ab-0c3d"));
+}
+
+void PortTickTest::tickIsNotReenteredBehindItsOwnBox()
+{
+    PtyPair pty;
+    open(pty);
+    const QByteArray echo = QByteArray::fromHex("000600b10003983d");
+    // Bytes that arrive while the box is open wait in the port and are dropped by that tick.
+    MessageBoxCloser closer(
+        1500, [&] { QCOMPARE(logText(), QString("00 06 00 b1 00 03 98 3d ")); },
+        [&] { pty.write(QByteArray::fromHex("01030200017984")); });
+    pty.write(echo);
+    QTRY_COMPARE_WITH_TIMEOUT(logText(), QString("00 06 00 b1 00 03 98 3d \nDevice change to MODBUS!"),
+                              4000);
+    QTest::qWait(700);
+    QCOMPARE(logText(), QString("00 06 00 b1 00 03 98 3d \nDevice change to MODBUS!"));
+    QCOMPARE(closer.seen.first().title, QString("Information"));
+    QCOMPARE(closer.seen.first().text, QString("Device change to MODBUS!"));
+    QVERIFY(closer.seen.first().hadParent);
+}
+
+void PortTickTest::ticksRunBehindTheAboutBox()
+{
+    PtyPair pty;
+    open(pty);
+    QString logWhileOpen;
+    MessageBoxCloser closer(1200, [&] { logWhileOpen = logText(); });
+    QTimer::singleShot(100, [&] { pty.write(QByteArray::fromHex("0a0b0c0d")); });
+    window->menuBar()->actions().first()->menu()->actions().first()->trigger();
+    QCOMPARE(closer.seen.size(), 1);
+    QCOMPARE(logWhileOpen, QString("0a 0b 0c 0d "));
+}
+
+void PortTickTest::lostPortClosesAndReopens()
+{
+    auto pty = std::make_unique<PtyPair>();
+    open(*pty);
+    MessageBoxCloser closer;
+    pty->hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 3000);
+    QVERIFY(closer.seen.first().text.contains(pty->slavePath()));
+    QVERIFY(closer.seen.first().text.contains("lost"));
+    QVERIFY(button("pushButtonOpen")->isEnabled());
+    QVERIFY(!button("pushButtonClose")->isEnabled());
+    QVERIFY(logText().contains("lost"));
+
+    PtyPair second;
+    open(second);
+    second.write(QByteArray::fromHex("01020304"));
+    QTRY_VERIFY_WITH_TIMEOUT(logText().endsWith("01 02 03 04 "), 2000);
+    QCOMPARE(closer.seen.size(), 1);
+}
+
+void PortTickTest::refreshKeepsTheOpenPort()
+{
+    PtyPair pty;
+    open(pty);
+    button("pushButton_3")->click();
+    QVERIFY(button("pushButtonClose")->isEnabled());
+    pty.write(QByteArray::fromHex("05060708"));
+    QTRY_COMPARE_WITH_TIMEOUT(logText(), QString("05 06 07 08 "), 2000);
+    button("pushButtonClose")->click();
+    QVERIFY(button("pushButtonOpen")->isEnabled());
+}
+
+QTEST_MAIN(PortTickTest)
+#include "tst_porttick.moc"
