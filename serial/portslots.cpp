@@ -67,7 +67,7 @@ void MainWindow::onPortError(QSerialPort::SerialPortError error)
         error != QSerialPort::ResourceError)
         return;
     const QString message = tr("Serial port \"%1\" was lost and has been closed: %2")
-                                .arg(serialPort.portName(), serialPort.errorString());
+                                .arg(QSerialPortInfo(serialPort).systemLocation(), serialPort.errorString());
     serialPort.close();
     enterClosedState();
     // The port's own notifier emitted this; tell the user once control is back in the event loop.
