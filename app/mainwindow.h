@@ -101,6 +101,7 @@ private:
     Ui::MainWindow *ui;
     QSerialPort serialPort;
     int pollTimerId = -1;
+    QString openedPortName; // as typed, for telling the user which port was lost
 
     struct QueryRow
     {

@@ -40,6 +40,7 @@ void MainWindow::on_pushButtonOpen_clicked()
     serialPort.setParity(QSerialPort::NoParity);
     serialPort.setStopBits(QSerialPort::OneStop);
     serialPort.setFlowControl(QSerialPort::NoFlowControl);
+    openedPortName = portName;
     pollTimerId = startTimer(pollPeriodMs, Qt::CoarseTimer);
 }
 
@@ -67,7 +68,7 @@ void MainWindow::onPortError(QSerialPort::SerialPortError error)
         error != QSerialPort::ResourceError)
         return;
     const QString message = tr("Serial port \"%1\" was lost and has been closed: %2")
-                                .arg(QSerialPortInfo(serialPort).systemLocation(), serialPort.errorString());
+                                .arg(openedPortName, serialPort.errorString());
     serialPort.close();
     enterClosedState();
     // The port's own notifier emitted this; tell the user once control is back in the event loop.

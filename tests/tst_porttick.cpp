@@ -215,7 +215,7 @@ void PortTickTest::lostPortClosesAndReopens()
     MessageBoxCloser closer;
     pty->hangUp();
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 3000);
-    QVERIFY(closer.seen.first().text.contains(pty->slavePath()));
+    QVERIFY2(closer.seen.first().text.contains(pty->slavePath()), qPrintable(closer.seen.first().text));
     QVERIFY(closer.seen.first().text.contains("lost"));
     QVERIFY(button("pushButtonOpen")->isEnabled());
     QVERIFY(!button("pushButtonClose")->isEnabled());
