@@ -5,6 +5,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace {
+// The log is a view: keeping it bounded keeps every append cheap and memory flat all day.
+constexpr int logLineLimit = 10000;
+}
+
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
@@ -20,6 +25,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(aboutAction, &QAction::triggered, this, &MainWindow::About);
     QMenu *aboutMenu = menuBar()->addMenu(tr("&About"));
     aboutMenu->addAction(aboutAction);
+
+    ui->textEditPM->document()->setMaximumBlockCount(logLineLimit);
 
     ui->pushButton_SetID->hide();
     ui->tabWidget->removeTab(ui->tabWidget->indexOf(ui->tab_TransSend));
