@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Runs px8107-sim for an end-to-end test: start() waits for the terminal path it prints first.
+class SimulatorProcess
+{
+public:
+    explicit SimulatorProcess(const QStringList &extraArguments = {});
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess &) = delete;
+    SimulatorProcess &operator=(const SimulatorProcess &) = delete;
+
+    bool start(int timeoutMs = 5000);
+    QString ptyPath() const { return ptyPath_; }
+    // Everything the simulator has written to stderr so far.
+    QByteArray log();
+    // SIGTERM, then wait for the exit.
+    void stop();
+
+    bool waitForExit(int timeoutMs);
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    // Exit code of a process that ended normally, -1 otherwise.
+    int exitCode() const;
+
+private:
+    QProcess process_;
+    QStringList arguments_;
+    QString ptyPath_;
+    QByteArray log_;
+};

@@ -1,0 +1,655 @@
+#include "faultplan.h"
+#include "requestframer.h"
+#include "sensormodel.h"
+#include "simulatorprocess.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int answerTimeoutMs = 1500;
+constexpr int silenceTimeoutMs = 400; // far beyond any reply at 4800 baud
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// Bytes in, answers out, as the line delivers them: framed, then served one by one.
+QByteArray answer(SensorModel &model, const QByteArray &bytes, Exchange *last = nullptr)
+{
+    RequestFramer framer;
+    framer.append(bytes);
+    QByteArray replies;
+    const auto serve = [&](const Request &request) {
+        const Exchange exchange = model.handle(request);
+        replies += exchange.reply;
+        if (last)
+            *last = exchange;
+    };
+    while (std::optional<Request> request = framer.next())
+        serve(*request);
+    for (const Request &request : framer.flush())
+        serve(request);
+    return replies;
+}
+
+// The tool's side of the pseudo-terminal, opened as a serial port would be.
+class Terminal
+{
+public:
+    ~Terminal()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+    bool open(const QString &path, speed_t speed)
+    {
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd_ >= 0 && setSpeed(speed);
+    }
+
+    bool setSpeed(speed_t speed)
+    {
+        termios settings{};
+        if (tcgetattr(fd_, &settings) != 0)
+            return false;
+        cfmakeraw(&settings);
+        settings.c_cflag |= CLOCAL | CREAD;
+        cfsetispeed(&settings, speed);
+        cfsetospeed(&settings, speed);
+        return tcsetattr(fd_, TCSANOW, &settings) == 0;
+    }
+
+    bool send(const QByteArray &bytes)
+    {
+        return ::write(fd_, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+
+    // Whatever arrives until size bytes are in or the time is up.
+    QByteArray receive(int size, int timeoutMs)
+    {
+        QByteArray bytes;
+        QDeadlineTimer deadline(timeoutMs);
+        while (bytes.size() < size && !deadline.hasExpired()) {
+            pollfd request{fd_, POLLIN, 0};
+            if (poll(&request, 1, int(deadline.remainingTime())) <= 0)
+                break;
+            char chunk[64];
+            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            bytes.append(chunk, int(n));
+        }
+        return bytes;
+    }
+
+    // The simulator's end went away: a hang-up, or a read that fails or finds the end.
+    bool waitForHangUp(int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            pollfd request{fd_, POLLIN, 0};
+            if (poll(&request, 1, int(deadline.remainingTime())) <= 0)
+                return false;
+            if (request.revents & POLLHUP)
+                return true;
+            char byte;
+            const ssize_t n = ::read(fd_, &byte, 1);
+            if (n == 0 || (n < 0 && errno != EAGAIN))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+const QByteArray addressQuery = hex("00030000000185db");
+const QByteArray addressReply = hex("01030200017984");
+
+} // namespace
+
+class SimulatorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void framing_data();
+    void framing();
+    void writeThenRead_data();
+    void writeThenRead();
+    void answers_data();
+    void answers();
+    void measurements_data();
+    void measurements();
+    void nativeProtocol_data();
+    void nativeProtocol();
+    void factoryReset_data();
+    void factoryReset();
+    void factoryResetKeepsReadingsAndDefersRate();
+    void lineRateChangesAfterTheAnswer_data();
+    void lineRateChangesAfterTheAnswer();
+    void randomWalkIsRepeatable();
+    void replyFaults_data();
+    void replyFaults();
+
+    void answersOverPseudoTerminal();
+    void noAnswerAtAnotherRate();
+    void rateWriteTakesEffectAfterEcho();
+    void dropsEverySecondReply();
+    void splitsReplyIntoTwoWrites();
+    void vanishesAfterRequests();
+    void refusesBadOption();
+};
+
+void SimulatorTest::framing_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QByteArrayList>("framed");
+    QTest::addColumn<QByteArrayList>("framedWhenQuiet");
+
+    const QByteArray nativeQuery = hex("aaa6000000000000000000000000000000"
+                                       "00ab");
+    const QByteArray passThrough = hex("00100111000a0201023a34");
+    const QByteArray tempQuery = hex("000300a80001043b");
+    QTest::newRow("read") << addressQuery << QByteArrayList{addressQuery} << QByteArrayList{};
+    QTest::newRow("write multiple, length from byte count")
+        << passThrough << QByteArrayList{passThrough} << QByteArrayList{};
+    QTest::newRow("native frame") << nativeQuery << QByteArrayList{nativeQuery} << QByteArrayList{};
+    QTest::newRow("two requests back to back")
+        << passThrough + addressQuery << QByteArrayList{passThrough, addressQuery}
+        << QByteArrayList{};
+    QTest::newRow("garbage before a request")
+        << hex("ff12") + addressQuery << QByteArrayList{addressQuery} << QByteArrayList{};
+    QTest::newRow("bad CRC dropped, next request found")
+        << hex("00030000000185dc") + tempQuery << QByteArrayList{tempQuery} << QByteArrayList{};
+    QTest::newRow("incomplete request dropped when quiet")
+        << hex("00030000") << QByteArrayList{} << QByteArrayList{};
+    QTest::newRow("long byte count hides a request until quiet")
+        << hex("011000000001ff") + addressQuery << QByteArrayList{} << QByteArrayList{addressQuery};
+    QTest::newRow("native header delays a request until quiet")
+        << hex("aa") + addressQuery << QByteArrayList{} << QByteArrayList{addressQuery};
+    QTest::newRow("native frame with wrong checksum") << hex("aaa6000000000000000000000000000000"
+                                                             "01ab")
+                                                      << QByteArrayList{} << QByteArrayList{};
+}
+
+void SimulatorTest::framing()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QByteArrayList, framed);
+    QFETCH(QByteArrayList, framedWhenQuiet);
+
+    RequestFramer framer;
+    framer.append(stream);
+    QByteArrayList found;
+    while (std::optional<Request> request = framer.next())
+        found.append(request->bytes);
+    QCOMPARE(found, framed);
+    found.clear();
+    for (const Request &request : framer.flush())
+        found.append(request.bytes);
+    QCOMPARE(found, framedWhenQuiet);
+    QCOMPARE(framer.pendingBytes(), 0);
+}
+
+void SimulatorTest::writeThenRead_data()
+{
+    QTest::addColumn<QByteArray>("write");
+    QTest::addColumn<QByteArray>("writeReply");
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QByteArray>("readReply");
+
+    // A function-6 write is answered with its exact echo.
+    const auto echoed = [](const char *name, const char *write, const char *read,
+                           const char *readReply) {
+        QTest::newRow(name) << hex(write) << hex(write) << hex(read) << hex(readReply);
+    };
+    QTest::newRow("device address 0x0a, answered from it")
+        << hex("00060000000a081c") << hex("00060000000a081c") << addressQuery
+        << hex("0a0302000a9d82");
+    echoed("asleep", "000600a2000029f9", "000300a200012439", "0103020000b844");
+    echoed("manual work, units 1 and 3", "000600a60305a8cb", "000300a6000165f8", "010302030578b7");
+    echoed("manual cleaning 20", "000600a900145834", "000300a9000155fb", "0103020014b84b");
+    echoed("auto cleaning 60 s every 24 h", "000600aa3c18b931", "000300aa0001a5fb",
+           "0103023c18a94e");
+    echoed("manual heating on", "000600ab0001383b", "000300ab0001f43b", "01030200017984");
+    echoed("heating at 40 / -10 degC", "000600ac28f6d67c", "000300ac000145fa", "01030228f62602");
+    echoed("heating at 90 / 40 %", "000600ad5a282344", "000300ad0001143a", "0103025a2882fa");
+    echoed("units 2 and 4 on", "000600ae000a69fd", "000300ae0001e43a", "010302000a3843");
+    QTest::newRow("calibration unit 2 PM10 -5 x100")
+        << hex("001002c50002040005006433b6") << hex("011002c50002504d") << hex("000302c50002d45f")
+        << hex("01030400050064ebd9");
+    QTest::newRow("calibration average PM2.5 +5 x100")
+        << hex("001000c300020401050064ab00") << hex("011000c30002b1f4") << hex("000300c3000235e6")
+        << hex("01030401050064ea25");
+    QTest::newRow("calibration unit 4 PM100 +44 x0")
+        << hex("001004c7000204012c00004810") << hex("011004c70002f105") << hex("000304c700027517")
+        << hex("010304012c00003a06");
+    QTest::newRow("calibration of another range untouched")
+        << hex("001002c50002040005006433b6") << hex("011002c50002504d") << hex("000302c30002345e")
+        << hex("01030400000064fbd8");
+    QTest::newRow("pass-through target 1, padded to 38 bytes")
+        << hex("00100111000a0201023a34") << hex("01100111000a11f7") << hex("000301110013542f")
+        << hex("0103260102") + QByteArray(36, '\0') + hex("5af9");
+    QTest::newRow("pass-through of the native sleep frame")
+        << hex("00100111000a14aab406010000000000000000000000ffff05ab002755")
+        << hex("01100111000a11f7") << hex("000301110013542f")
+        << hex("010326"
+               "aab40601"
+               "0000000000000000000000"
+               "ffff05ab"
+               "00") +
+               QByteArray(18, '\0') + hex("2118");
+    QTest::newRow("pass-through target 2 untouched")
+        << hex("00100111000a0201023a34") << hex("01100111000a11f7") << hex("000302110013546b")
+        << hex("010326") + QByteArray(38, '\0') + hex("f050");
+}
+
+void SimulatorTest::writeThenRead()
+{
+    QFETCH(QByteArray, write);
+    QFETCH(QByteArray, writeReply);
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, readReply);
+
+    SensorModel model;
+    QCOMPARE(answer(model, write).toHex(' '), writeReply.toHex(' '));
+    QCOMPARE(answer(model, read).toHex(' '), readReply.toHex(' '));
+}
+
+void SimulatorTest::answers_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+
+    QTest::newRow("bad CRC: no answer") << hex("00030000000185dc") << QByteArray();
+    QTest::newRow("other unit: no answer") << hex("0203000000018439") << QByteArray();
+    QTest::newRow("own unit address") << hex("010300000001840a") << addressReply;
+    QTest::newRow("garbage, then a request") << hex("ff12") + addressQuery << addressReply;
+    QTest::newRow("two requests, two answers")
+        << addressQuery + hex("000300a700013438") << addressReply + hex("010302000ff840");
+    QTest::newRow("native frame while Modbus is selected")
+        << hex("aaa6000000000000000000000000000000"
+               "00ab")
+        << QByteArray();
+    QTest::newRow("temperature 25, humidity 45")
+        << hex("000300a80001043b") << hex("010302192d73c9");
+    QTest::newRow("weights") << hex("000300c9000495e6") << hex("010308323c465005060708c688");
+    QTest::newRow("unknown register") << hex("00030050000185ca") << hex("018302c0f1");
+    QTest::newRow("read running into an unknown register")
+        << hex("000300ae0002a43b") << hex("018302c0f1");
+    QTest::newRow("write to read-only temperature") << hex("000600a8000009fb") << hex("018602c3a1");
+    QTest::newRow("unknown rate code") << hex("000600cd0005d9e7") << hex("0186030261");
+    QTest::newRow("work mode 4") << hex("000600a604006af8") << hex("0186030261");
+    QTest::newRow("address 0") << hex("000600000000881b") << hex("0186030261");
+    QTest::newRow("calibration sign 2") << hex("001000c300020402050064ab44") << hex("0190030c01");
+}
+
+void SimulatorTest::answers()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+
+    SensorModel model;
+    QCOMPARE(answer(model, request).toHex(' '), reply.toHex(' '));
+}
+
+void SimulatorTest::measurements_data()
+{
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QByteArray>("reply");
+
+    const QByteArray averageQuery = hex("000300b4000405fe");
+    const QByteArray unit1Query = hex("000301b400040402");
+    const QByteArray zeros = hex("010308000000000000000095d7");
+    const QByteArray unit1Off = hex("000600ae000e683e");
+    QTest::newRow("average 12.3 / 45.6 / 790")
+        << QByteArray() << averageQuery << hex("010308007b01c8031600005f51");
+    QTest::newRow("unit 1") << QByteArray() << unit1Query << hex("010308007801c2031500000450");
+    QTest::newRow("unit 4") << QByteArray() << hex("000304b4000404ce")
+                            << hex("010308007f01d203210000f29d");
+    QTest::newRow("PM2.5 of unit 2 alone")
+        << QByteArray() << hex("000302b40001c445") << hex("0103020087f826");
+    QTest::newRow("fourth register")
+        << QByteArray() << hex("000300b7000135fd") << hex("0103020000b844");
+    QTest::newRow("unit 1 off reads 0") << unit1Off << unit1Query << zeros;
+    QTest::newRow("average of the units still on")
+        << unit1Off << averageQuery << hex("010308007c01ca031700000191");
+    QTest::newRow("all units off") << hex("000600ae0000e9fa") << averageQuery << zeros;
+    QTest::newRow("asleep") << hex("000600a2000029f9") << unit1Query << zeros;
+    QTest::newRow("woken again") << hex("000600a2000029f9000600a20001e839") << averageQuery
+                                 << hex("010308007b01c8031600005f51");
+}
+
+void SimulatorTest::measurements()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, reply);
+
+    SensorModel model;
+    answer(model, setup);
+    QCOMPARE(answer(model, read).toHex(' '), reply.toHex(' '));
+}
+
+void SimulatorTest::nativeProtocol_data()
+{
+    QTest::addColumn<QByteArray>("requests");
+    QTest::addColumn<QByteArray>("replies");
+
+    const QByteArray infoQuery = hex("aaa6000000000000000000000000000000"
+                                     "00ab");
+    const QByteArray toModbus = hex("000600b10003983d");
+    QTest::newRow("device information") << infoQuery
+                                        << hex("aaa6000000000000202401070000000000"
+                                               "4cab");
+    QTest::newRow("firmware 17-7-11") << hex("aab5000000000000000000000000000000"
+                                             "00ab")
+                                      << hex("aab5"
+                                             "00000000000000"
+                                             "11070b"
+                                             "0000000000"
+                                             "23ab");
+    QTest::newRow("device number set, then reported") << hex("aaa7000000000000"
+                                                             "12ab0c3d"
+                                                             "0000000000"
+                                                             "06ab") +
+                                                             infoQuery
+                                                      << hex("aaa6000000000000"
+                                                             "12ab0c3d"
+                                                             "0000000000"
+                                                             "06ab");
+    QTest::newRow("Modbus read ignored") << addressQuery << QByteArray();
+    QTest::newRow("Modbus write ignored") << hex("000600ae0003a9fb") << QByteArray();
+    QTest::newRow("wrong checksum ignored") << hex("aaa6000000000000000000000000000000"
+                                                   "01ab")
+                                            << QByteArray();
+    QTest::newRow("unknown command ignored") << hex("aa01000000000000000000000000000000"
+                                                    "00ab")
+                                             << QByteArray();
+    QTest::newRow("back to Modbus") << toModbus + addressQuery << toModbus + addressReply;
+    QTest::newRow("native sleep, measured 0 in Modbus")
+        << hex("aab40601"
+               "0000000000000000000000"
+               "ffff05ab") +
+               toModbus + hex("000300b4000405fe")
+        << toModbus + hex("010308000000000000000095d7");
+}
+
+void SimulatorTest::nativeProtocol()
+{
+    QFETCH(QByteArray, requests);
+    QFETCH(QByteArray, replies);
+
+    SensorModel model;
+    const QByteArray toNative = hex("000600b10000d83c");
+    QCOMPARE(answer(model, toNative).toHex(' '), toNative.toHex(' '));
+    QCOMPARE(answer(model, requests).toHex(' '), replies.toHex(' '));
+}
+
+void SimulatorTest::factoryReset_data()
+{
+    QTest::addColumn<QByteArray>("change");
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QByteArray>("factoryReply");
+
+    QTest::newRow("address") << hex("00060000000a081c") << addressQuery << addressReply;
+    QTest::newRow("heating temperature thresholds")
+        << hex("000600ac28f6d67c") << hex("000300ac000145fa") << hex("0103021efbf067");
+    QTest::newRow("global on/off")
+        << hex("000600ae0003a9fb") << hex("000300ae0001e43a") << hex("010302000ff840");
+    QTest::newRow("calibration") << hex("001002c50002040005006433b6") << hex("000302c50002d45f")
+                                 << hex("01030400000064fbd8");
+    QTest::newRow("sleep") << hex("000600a2000029f9") << hex("000300b4000405fe")
+                           << hex("010308007b01c8031600005f51");
+}
+
+void SimulatorTest::factoryReset()
+{
+    QFETCH(QByteArray, change);
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, factoryReply);
+
+    SensorModel model;
+    const QByteArray reset = hex("000600a5000159f8");
+    QVERIFY(!answer(model, change).isEmpty());
+    QVERIFY(answer(model, read) != factoryReply);
+    QCOMPARE(answer(model, reset).toHex(' '), reset.toHex(' '));
+    QCOMPARE(answer(model, read).toHex(' '), factoryReply.toHex(' '));
+}
+
+void SimulatorTest::factoryResetKeepsReadingsAndDefersRate()
+{
+    SensorSettings settings;
+    settings.lineRate = 19200;
+    SensorReadings readings;
+    readings.temperature = -5;
+    readings.humidity = 55;
+    SensorModel model(settings, readings);
+
+    Exchange exchange;
+    QCOMPARE(answer(model, hex("000600a5000159f8"), &exchange).toHex(),
+             QByteArray("000600a5000159f8"));
+    QCOMPARE(model.lineRate(), 19200);
+    QCOMPARE(exchange.lineRateAfterReply, 9600);
+    QCOMPARE(answer(model, hex("000300a80001043b")).toHex(' '), hex("010302fb37baa2").toHex(' '));
+}
+
+void SimulatorTest::lineRateChangesAfterTheAnswer_data()
+{
+    QTest::addColumn<QByteArray>("write");
+    QTest::addColumn<qint32>("rate");
+    QTest::addColumn<QByteArray>("codeReply");
+
+    QTest::newRow("4800") << hex("000600cd00029825") << 4800 << hex("01030200023985");
+    QTest::newRow("19200") << hex("000600cd00041827") << 19200 << hex("0103020004b987");
+    QTest::newRow("9600") << hex("000600cd000359e5") << 9600 << hex("0103020003f845");
+}
+
+void SimulatorTest::lineRateChangesAfterTheAnswer()
+{
+    QFETCH(QByteArray, write);
+    QFETCH(qint32, rate);
+    QFETCH(QByteArray, codeReply);
+
+    SensorModel model;
+    Exchange exchange;
+    QCOMPARE(answer(model, write, &exchange).toHex(' '), write.toHex(' '));
+    QCOMPARE(model.lineRate(), 9600);
+    QCOMPARE(exchange.lineRateAfterReply, rate);
+    model.setLineRate(exchange.lineRateAfterReply);
+    QCOMPARE(answer(model, hex("000300cd00011424")).toHex(' '), codeReply.toHex(' '));
+}
+
+void SimulatorTest::randomWalkIsRepeatable()
+{
+    const QByteArray averageQuery = hex("000300b4000405fe");
+    SensorModel first, again, other;
+    first.enableRandomWalk(7);
+    again.enableRandomWalk(7);
+    other.enableRandomWalk(8);
+    QByteArray firstReplies, againReplies, otherReplies;
+    constexpr int reads = 5;
+    for (int i = 0; i < reads; ++i) {
+        firstReplies += answer(first, averageQuery);
+        againReplies += answer(again, averageQuery);
+        otherReplies += answer(other, averageQuery);
+    }
+    QCOMPARE(firstReplies.toHex(' '), againReplies.toHex(' '));
+    QVERIFY(firstReplies != otherReplies);
+
+    const Measurement start = SensorReadings().units[0];
+    const Measurement now = first.readings().units[0];
+    const int moved = qAbs(now.pm25Tenths - start.pm25Tenths) +
+                      qAbs(now.pm10Tenths - start.pm10Tenths) + qAbs(now.pm100 - start.pm100);
+    QVERIFY(moved > 0);
+    QVERIFY(qAbs(now.pm25Tenths - start.pm25Tenths) <= 5 * reads);
+}
+
+void SimulatorTest::replyFaults_data()
+{
+    QTest::addColumn<int>("corruptEvery");
+    QTest::addColumn<int>("noiseEvery");
+    QTest::addColumn<int>("splitEvery");
+    QTest::addColumn<int>("replyNumber");
+    QTest::addColumn<QByteArray>("firstPart");
+    QTest::addColumn<QByteArray>("secondPart");
+
+    QTest::newRow("middle byte flipped")
+        << 2 << 0 << 0 << 4 << hex("010302ff017984") << QByteArray();
+    QTest::newRow("not this reply") << 2 << 0 << 0 << 3 << addressReply << QByteArray();
+    QTest::newRow("noise after the reply")
+        << 0 << 3 << 0 << 3 << hex("01030200017984ff") << QByteArray();
+    QTest::newRow("split in halves") << 0 << 0 << 1 << 1 << hex("010302") << hex("00017984");
+    QTest::newRow("noise split with the reply")
+        << 0 << 1 << 1 << 1 << hex("01030200") << hex("017984ff");
+}
+
+void SimulatorTest::replyFaults()
+{
+    QFETCH(int, corruptEvery);
+    QFETCH(int, noiseEvery);
+    QFETCH(int, splitEvery);
+    QFETCH(int, replyNumber);
+    QFETCH(QByteArray, firstPart);
+    QFETCH(QByteArray, secondPart);
+
+    FaultPlan plan;
+    plan.corruptEvery = corruptEvery;
+    plan.noiseEvery = noiseEvery;
+    plan.splitEvery = splitEvery;
+    const ShapedReply shaped = shapeReply(plan, replyNumber, addressReply);
+    QVERIFY(!shaped.dropped);
+    QCOMPARE(shaped.firstPart.toHex(' '), firstPart.toHex(' '));
+    QCOMPARE(shaped.secondPart.toHex(' '), secondPart.toHex(' '));
+}
+
+void SimulatorTest::answersOverPseudoTerminal()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("sensor"));
+    SimulatorProcess simulator({QStringLiteral("--link"), link, QStringLiteral("--verbose")});
+    QVERIFY(simulator.start());
+    QCOMPARE(QFile::symLinkTarget(link), simulator.ptyPath());
+
+    Terminal terminal;
+    QVERIFY(terminal.open(link, B9600));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(addressReply.size(), answerTimeoutMs).toHex(' '),
+             addressReply.toHex(' '));
+    QTRY_VERIFY(simulator.log().contains("tx 01 03 02 00 01 79 84"));
+
+    simulator.stop();
+    QCOMPARE(simulator.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void SimulatorTest::noAnswerAtAnotherRate()
+{
+    SimulatorProcess simulator({QStringLiteral("--verbose")});
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B4800));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(1, silenceTimeoutMs), QByteArray());
+    QTRY_VERIFY(simulator.log().contains("at 4800 baud"));
+
+    QVERIFY(terminal.setSpeed(B9600));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(addressReply.size(), answerTimeoutMs).toHex(' '),
+             addressReply.toHex(' '));
+}
+
+void SimulatorTest::rateWriteTakesEffectAfterEcho()
+{
+    SimulatorProcess simulator;
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    const QByteArray to4800 = hex("000600cd00029825");
+    QVERIFY(terminal.send(to4800));
+    QCOMPARE(terminal.receive(to4800.size(), answerTimeoutMs).toHex(' '), to4800.toHex(' '));
+
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(1, silenceTimeoutMs), QByteArray());
+    QVERIFY(terminal.setSpeed(B4800));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(addressReply.size(), answerTimeoutMs).toHex(' '),
+             addressReply.toHex(' '));
+}
+
+void SimulatorTest::dropsEverySecondReply()
+{
+    SimulatorProcess simulator({QStringLiteral("--drop-every"), QStringLiteral("2")});
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    const QList<bool> answered = {true, false, true};
+    for (const bool expected : answered) {
+        QVERIFY(terminal.send(addressQuery));
+        const QByteArray reply =
+            terminal.receive(addressReply.size(), expected ? answerTimeoutMs : silenceTimeoutMs);
+        QCOMPARE(reply.toHex(' '), expected ? addressReply.toHex(' ') : QByteArray());
+    }
+}
+
+void SimulatorTest::splitsReplyIntoTwoWrites()
+{
+    SimulatorProcess simulator({QStringLiteral("--split-every"), QStringLiteral("1"),
+                                QStringLiteral("--split-pause"), QStringLiteral("300")});
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    QVERIFY(terminal.send(addressQuery));
+    const QByteArray firstPart = terminal.receive(1, answerTimeoutMs);
+    QCOMPARE(firstPart.toHex(' '), hex("010302").toHex(' '));
+    const QByteArray rest =
+        terminal.receive(addressReply.size() - firstPart.size(), answerTimeoutMs);
+    QCOMPARE((firstPart + rest).toHex(' '), addressReply.toHex(' '));
+}
+
+void SimulatorTest::vanishesAfterRequests()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("sensor"));
+    SimulatorProcess simulator(
+        {QStringLiteral("--vanish-after"), QStringLiteral("1"), QStringLiteral("--link"), link});
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(addressReply.size(), answerTimeoutMs).toHex(' '),
+             addressReply.toHex(' '));
+    QVERIFY(terminal.waitForHangUp(answerTimeoutMs));
+    QVERIFY(simulator.waitForExit(answerTimeoutMs));
+    QCOMPARE(simulator.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void SimulatorTest::refusesBadOption()
+{
+    SimulatorProcess simulator({QStringLiteral("--baud"), QStringLiteral("1234")});
+    QVERIFY(!simulator.start());
+    QVERIFY(simulator.waitForExit(answerTimeoutMs));
+    QCOMPARE(simulator.exitCode(), 2);
+    QVERIFY(simulator.log().contains("--baud"));
+}
+
+QTEST_GUILESS_MAIN(SimulatorTest)
+#include "tst_simulator.moc"
