@@ -30,7 +30,8 @@ private slots:
     void clearLogTouchesNothingElse();
     void catalogue_data();
     void catalogue();
-    void setIdIsHiddenAndSendsNativeFrameWhenClicked();
+    void setIdIsHiddenAndLogsSignExtendedBytes_data();
+    void setIdIsHiddenAndLogsSignExtendedBytes();
 };
 
 enum class Look { Default, Large, LargeSheet, LargeFont, Small, SmallBold };
@@ -459,13 +460,24 @@ void MainWindowTest::catalogue()
     QCoreApplication::removeTranslator(&translator);
 }
 
-void MainWindowTest::setIdIsHiddenAndSendsNativeFrameWhenClicked()
+void MainWindowTest::setIdIsHiddenAndLogsSignExtendedBytes_data()
 {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("debugLine");
+    QTest::newRow("initial text") << "ffff-ffff" << "ffffffff ffffffff ffffffff ffffffff";
+    QTest::newRow("12ab-0c3d") << "12ab-0c3d" << "12 ffffffab c 3d";
+    QTest::newRow("empty") << "" << "0 0 0 0";
+}
+
+void MainWindowTest::setIdIsHiddenAndLogsSignExtendedBytes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, debugLine);
     MainWindow window;
     auto *button = window.findChild<QAbstractButton *>("pushButton_SetID");
     QVERIFY(button->isHidden());
-    window.findChild<QLineEdit *>("Edit_DeviceID")->setText("12ab-0c3d");
-    QTest::ignoreMessage(QtDebugMsg, "12 ffffffab c 3d");
+    window.findChild<QLineEdit *>("Edit_DeviceID")->setText(text);
+    QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine));
     QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QSerialPort): device not open");
     button->click();
 }

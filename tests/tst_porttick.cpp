@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTextEdit>
@@ -25,6 +26,8 @@ private slots:
     void tickLogging();
     void twoQueriesServedByOneReply();
     void tickWritesSurviveTheEndOfTickClear();
+    void twoNativeFramesInOneRead_data();
+    void twoNativeFramesInOneRead();
     void tickIsNotReenteredBehindItsOwnBox();
     void ticksRunBehindTheAboutBox();
     void lostPortClosesAndReopens();
@@ -175,6 +178,54 @@ void PortTickTest::tickWritesSurviveTheEndOfTickClear()
         QCOMPARE(pty.read(19, 2000).toHex(), firmwareQuery.toHex());
     }
     QCOMPARE(window->findChild<QLineEdit *>("Edit_DeviceID")->text(), QString("12ab-0c3d"));
+}
+
+static QByteArray native(const char *command, const char *idOrVersion, int offset)
+{
+    QByteArray frame(19, '\0');
+    frame[0] = char(0xAA);
+    frame[1] = char(QByteArray::fromHex(command).at(0));
+    const QByteArray data = QByteArray::fromHex(idOrVersion);
+    frame.replace(offset, data.size(), data);
+    quint8 sum = 0;
+    for (int i = 2; i <= 16; ++i)
+        sum = quint8(sum + quint8(frame[i]));
+    frame[17] = char(sum);
+    frame[18] = char(0xAB);
+    return frame;
+}
+
+void PortTickTest::twoNativeFramesInOneRead_data()
+{
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<int>("firmwareQueries");
+    QTest::addColumn<QString>("deviceId");
+    QTest::addColumn<QString>("firmware");
+    QTest::newRow("two ID replies: the second stays, two queries")
+        << native("a6", "00000001", 8) + native("a6", "12ab0c3d", 8) << 2 << "12ab-0c3d" << "";
+    QTest::newRow("ID then firmware")
+        << native("a6", "00000001", 8) + native("b5", "80007f", 9) << 1 << "0000-0001" << "-128-0-127";
+    QTest::newRow("second frame without its tail: only the first")
+        << native("a6", "00000001", 8) + native("b5", "80007f", 9).left(18) + QByteArray(1, 0)
+        << 1 << "0000-0001" << "";
+}
+
+void PortTickTest::twoNativeFramesInOneRead()
+{
+    QFETCH(QByteArray, read);
+    QFETCH(int, firmwareQueries);
+    QFETCH(QString, deviceId);
+    QFETCH(QString, firmware);
+    PtyPair pty;
+    open(pty);
+    window->findChild<QAbstractButton *>("pushButton_GetInfo")->click();
+    pty.read(19);
+    pty.write(read);
+    const QByteArray query = QByteArray::fromHex("aab5" + QByteArray(30, '0') + "00ab");
+    QCOMPARE(pty.read(19 * firmwareQueries, 2500).toHex(), query.repeated(firmwareQueries).toHex());
+    QCOMPARE(pty.read(1, 400), QByteArray());
+    QCOMPARE(window->findChild<QLineEdit *>("Edit_DeviceID")->text(), deviceId);
+    QCOMPARE(window->findChild<QLabel *>("label_softid")->text(), firmware);
 }
 
 void PortTickTest::tickIsNotReenteredBehindItsOwnBox()
