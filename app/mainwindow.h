@@ -1,11 +1,14 @@
 #pragma once
 
+#include "commands/registermap.h"
 #include "replies/replywaitflags.h"
 #include "replies/rxbuffer.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
 
+class QComboBox;
+class QLineEdit;
 class QTimerEvent;
 
 namespace Ui {
@@ -75,6 +78,8 @@ private:
     void send(const QByteArray &frame);
     void sendShown(const QByteArray &frame);
     void sendQuery(const QByteArray &frame, quint8 ReplyWaitFlags::*field);
+    void queryOrWritePair(const QComboBox *selector, QLineEdit *high, QLineEdit *low, Register reg,
+                          quint8 ReplyWaitFlags::*field);
 
     // replies/
     void handleNativeFrame(const RxBuffer &b, int position);
@@ -95,6 +100,7 @@ private:
     void showCalibrate(const RxBuffer &b);
     void showTransRead(const RxBuffer &b);
     void showFactor(const RxBuffer &b);
+    static void showPair(QLineEdit *high, QLineEdit *low, int highValue, int lowValue);
     void appendLog(const QString &line);
     void information(const QString &text);
 

@@ -26,6 +26,20 @@ void MainWindow::sendQuery(const QByteArray &frame, quint8 ReplyWaitFlags::*fiel
     ui->lineEdit_TransSend_2->setText(toHexText(frame));
 }
 
+// Index 0 of the selector queries the register into the two fields; index 1 writes them.
+void MainWindow::queryOrWritePair(const QComboBox *selector, QLineEdit *high, QLineEdit *low,
+                                  Register reg, quint8 ReplyWaitFlags::*field)
+{
+    if (selector->currentIndex() == 0) {
+        high->setText(QString());
+        low->setText(QString());
+        sendQuery(requests::query(reg), field);
+    } else {
+        sendShown(requests::write(reg, requests::lowByteOfDecimal(high->text()),
+                                  requests::lowByteOfDecimal(low->text())));
+    }
+}
+
 static quint8 selectedIndex(const QComboBox *comboBox)
 {
     return quint8(comboBox->currentIndex() & 0xFF);
@@ -106,15 +120,9 @@ void MainWindow::on_pushButton_2_clicked()
 
 void MainWindow::on_pushButton_AutoCleanDust_clicked()
 {
-    if (ui->comboBoxAutoCleanDust->currentIndex() == 0) {
-        ui->lineEdit_AutoCleanTime->setText(QString());
-        ui->lineEdit_AutoCleanDustJianGe->setText(QString());
-        sendQuery(requests::query(Register::AutoCleanDust), &ReplyWaitFlags::waitAutoCleanDust);
-    } else {
-        sendShown(requests::write(
-            Register::AutoCleanDust, requests::lowByteOfDecimal(ui->lineEdit_AutoCleanTime->text()),
-            requests::lowByteOfDecimal(ui->lineEdit_AutoCleanDustJianGe->text())));
-    }
+    queryOrWritePair(ui->comboBoxAutoCleanDust, ui->lineEdit_AutoCleanTime,
+                     ui->lineEdit_AutoCleanDustJianGe, Register::AutoCleanDust,
+                     &ReplyWaitFlags::waitAutoCleanDust);
 }
 
 void MainWindow::on_pushButton_ManualHeat_clicked()
@@ -225,28 +233,14 @@ void MainWindow::on_pushButton_GetTempHumi_clicked()
 
 void MainWindow::on_pushButton_HeatTemp_clicked()
 {
-    if (ui->comboBox_HeatTemp->currentIndex() == 0) {
-        ui->lineEdit_HeatTempHigh->setText(QString());
-        ui->lineEdit_HeatTempLow->setText(QString());
-        sendQuery(requests::query(Register::HeatTemp), &ReplyWaitFlags::waitHeatTemp);
-    } else {
-        sendShown(requests::write(Register::HeatTemp,
-                                  requests::lowByteOfDecimal(ui->lineEdit_HeatTempHigh->text()),
-                                  requests::lowByteOfDecimal(ui->lineEdit_HeatTempLow->text())));
-    }
+    queryOrWritePair(ui->comboBox_HeatTemp, ui->lineEdit_HeatTempHigh, ui->lineEdit_HeatTempLow,
+                     Register::HeatTemp, &ReplyWaitFlags::waitHeatTemp);
 }
 
 void MainWindow::on_pushButton_HeatHumi_clicked()
 {
-    if (ui->comboBox_HeatHumi->currentIndex() == 0) {
-        ui->lineEdit_HeatHumiHigh->setText(QString());
-        ui->lineEdit_HeatHumiLow->setText(QString());
-        sendQuery(requests::query(Register::HeatHumi), &ReplyWaitFlags::waitHeatHumi);
-    } else {
-        sendShown(requests::write(Register::HeatHumi,
-                                  requests::lowByteOfDecimal(ui->lineEdit_HeatHumiHigh->text()),
-                                  requests::lowByteOfDecimal(ui->lineEdit_HeatHumiLow->text())));
-    }
+    queryOrWritePair(ui->comboBox_HeatHumi, ui->lineEdit_HeatHumiHigh, ui->lineEdit_HeatHumiLow,
+                     Register::HeatHumi, &ReplyWaitFlags::waitHeatHumi);
 }
 
 void MainWindow::on_pushButton_Calibrate_clicked()

@@ -126,6 +126,12 @@ void MainWindow::information(const QString &text)
     QMessageBox::information(this, QStringLiteral("Information"), text, QMessageBox::Ok);
 }
 
+void MainWindow::showPair(QLineEdit *high, QLineEdit *low, int highValue, int lowValue)
+{
+    high->setText(QString::number(highValue));
+    low->setText(QString::number(lowValue));
+}
+
 void MainWindow::showMeasurement(const RxBuffer &b)
 {
     appendLog(decode::measurementLine(decode::measurement(b),
@@ -135,10 +141,7 @@ void MainWindow::showMeasurement(const RxBuffer &b)
 void MainWindow::showAutoCleanDust(const RxBuffer &b)
 {
     const decode::BytePair times = decode::autoCleanDust(b);
-    ui->lineEdit_AutoCleanTime->setText(QString());
-    ui->lineEdit_AutoCleanDustJianGe->setText(QString());
-    ui->lineEdit_AutoCleanTime->setText(QString::number(times.high));
-    ui->lineEdit_AutoCleanDustJianGe->setText(QString::number(times.low));
+    showPair(ui->lineEdit_AutoCleanTime, ui->lineEdit_AutoCleanDustJianGe, times.high, times.low);
 }
 
 void MainWindow::showHeatMode(const RxBuffer &b)
@@ -193,22 +196,19 @@ void MainWindow::showGlobalOnOff(const RxBuffer &b)
 void MainWindow::showTempHumi(const RxBuffer &b)
 {
     const decode::BytePair values = decode::tempHumi(b);
-    ui->lineEdit_Temp->setText(QString::number(values.high));
-    ui->lineEdit_Humi->setText(QString::number(values.low));
+    showPair(ui->lineEdit_Temp, ui->lineEdit_Humi, values.high, values.low);
 }
 
 void MainWindow::showHeatTemp(const RxBuffer &b)
 {
     const decode::BytePair values = decode::heatTemp(b);
-    ui->lineEdit_HeatTempHigh->setText(QString::number(values.high));
-    ui->lineEdit_HeatTempLow->setText(QString::number(values.low));
+    showPair(ui->lineEdit_HeatTempHigh, ui->lineEdit_HeatTempLow, values.high, values.low);
 }
 
 void MainWindow::showHeatHumi(const RxBuffer &b)
 {
     const decode::BytePair values = decode::heatHumi(b);
-    ui->lineEdit_HeatHumiHigh->setText(QString::number(values.high));
-    ui->lineEdit_HeatHumiLow->setText(QString::number(values.low));
+    showPair(ui->lineEdit_HeatHumiHigh, ui->lineEdit_HeatHumiLow, values.high, values.low);
 }
 
 void MainWindow::showCalibrate(const RxBuffer &b)

@@ -77,24 +77,24 @@ QByteArray withCrc(QByteArray frame)
     return frame;
 }
 
-QByteArray readRequest(quint16 startRegister, quint16 count)
+static QByteArray twoWordRequest(Function function, quint16 first, quint16 second)
 {
     QByteArray frame;
     frame.append(char(unitAddress));
-    frame.append(char(Function::ReadHoldingRegisters));
-    appendWord(frame, startRegister);
-    appendWord(frame, count);
+    frame.append(char(function));
+    appendWord(frame, first);
+    appendWord(frame, second);
     return withCrc(frame);
+}
+
+QByteArray readRequest(quint16 startRegister, quint16 count)
+{
+    return twoWordRequest(Function::ReadHoldingRegisters, startRegister, count);
 }
 
 QByteArray writeSingleRequest(quint16 reg, quint16 value)
 {
-    QByteArray frame;
-    frame.append(char(unitAddress));
-    frame.append(char(Function::WriteSingleRegister));
-    appendWord(frame, reg);
-    appendWord(frame, value);
-    return withCrc(frame);
+    return twoWordRequest(Function::WriteSingleRegister, reg, value);
 }
 
 QByteArray writeMultipleRequest(quint16 startRegister, quint16 count, const QByteArray &data)
