@@ -22,7 +22,7 @@ quint8 unitMask(bool unit1, bool unit2, bool unit3, bool unit4)
 
 quint8 baudRateCodeForIndex(int index)
 {
-    return index == 0 ? 3 : quint8(index + 1);
+    return index == 0 ? 3 : quint8(quint8(index) + 1);
 }
 
 QByteArray query(Register reg, quint8 object)
