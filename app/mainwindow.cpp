@@ -5,11 +5,6 @@
 #include <QMenu>
 #include <QMenuBar>
 
-namespace {
-// The log is a view: keeping it bounded keeps every append cheap and memory flat all day.
-constexpr int logLineLimit = 10000;
-}
-
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
@@ -26,7 +21,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     QMenu *aboutMenu = menuBar()->addMenu(tr("&About"));
     aboutMenu->addAction(aboutAction);
 
-    ui->textEditPM->document()->setMaximumBlockCount(logLineLimit);
+    // The log is a view; an undo history of it would only grow.
+    ui->textEditPM->setUndoRedoEnabled(false);
 
     ui->pushButton_SetID->hide();
     ui->tabWidget->removeTab(ui->tabWidget->indexOf(ui->tab_TransSend));

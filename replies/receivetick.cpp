@@ -9,6 +9,8 @@
 
 #include <QDebug>
 #include <QMessageBox>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QThread>
 
 // Served by every function-3 reply, in this order.
@@ -119,6 +121,14 @@ void MainWindow::advanceBaudProbe()
 void MainWindow::appendLog(const QString &line)
 {
     ui->textEditPM->append(line);
+    QTextDocument *log = ui->textEditPM->document();
+    if (log->blockCount() <= logLineLimit + logTrimBatch)
+        return;
+    // Trimming one line per append would lay out the whole document every tick.
+    QTextCursor oldest(log);
+    oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor,
+                        log->blockCount() - logLineLimit);
+    oldest.removeSelectedText();
 }
 
 void MainWindow::information(const QString &text)

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,15 +29,16 @@ PtyPair::~PtyPair()
     hangUp();
 }
 
-void PtyPair::write(const QByteArray &bytes)
+bool PtyPair::write(const QByteArray &bytes)
 {
     qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(masterFd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n <= 0)
-            return;
+            return false;
         done += n;
     }
+    return true;
 }
 
 QByteArray PtyPair::read(int expected, int timeoutMs)
@@ -63,17 +65,37 @@ void PtyPair::drain()
     read(1 << 20, 50);
 }
 
+void PtyPair::discardWritten()
+{
+    pollfd pfd{masterFd, POLLIN, 0};
+    char chunk[256];
+    while (::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN) &&
+           ::read(masterFd, chunk, sizeof chunk) > 0) {
+    }
+}
+
+int PtyPair::waiting() const
+{
+    int count = 0;
+    return ::ioctl(slaveFd, FIONREAD, &count) == 0 ? count : -1;
+}
+
 int PtyPair::lineRate() const
 {
     termios tio{};
     if (tcgetattr(slaveFd, &tio) != 0)
         return -1;
     switch (cfgetospeed(&tio)) {
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    default: return 0;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    default:
+        return 0;
     }
 }
 

@@ -17,11 +17,15 @@ public:
     bool isValid() const { return masterFd >= 0 && slaveFd >= 0; }
     QString slavePath() const { return path; }
 
-    void write(const QByteArray &bytes);
+    bool write(const QByteArray &bytes);
     // Everything that arrives within timeoutMs, stopping early once `expected` bytes are in.
     QByteArray read(int expected, int timeoutMs = 1500);
-    // Discards what the window has written so far.
+    // Discards what the window has written so far, letting the event loop run for a moment.
     void drain();
+    // Discards what is already on the line, without running the event loop.
+    void discardWritten();
+    // Bytes on the window's side that its port has not taken yet, -1 on error.
+    int waiting() const;
     // Baud rate the window has set on the line.
     int lineRate() const;
     // The far end disappears, as an unplugged adapter does.

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 
 // The port group and the receive tick over a real pseudo-terminal.
@@ -32,6 +34,7 @@ private slots:
     void ticksRunBehindTheAboutBox();
     void lostPortClosesAndReopens();
     void refreshKeepsTheOpenPort();
+    void logKeepsItsNewestLines();
 
 private:
     void open(PtyPair &pty, const QString &rate = "9600");
@@ -289,6 +292,23 @@ void PortTickTest::refreshKeepsTheOpenPort()
     QTRY_COMPARE_WITH_TIMEOUT(logText(), QString("05 06 07 08 "), 2000);
     button("pushButtonClose")->click();
     QVERIFY(button("pushButtonOpen")->isEnabled());
+}
+
+void PortTickTest::logKeepsItsNewestLines()
+{
+    const int full = MainWindow::logLineLimit + MainWindow::logTrimBatch;
+    QStringList lines;
+    for (int i = 0; i < full; ++i)
+        lines << QString::number(i);
+    log->setPlainText(lines.join('\n'));
+    PtyPair pty;
+    open(pty);
+    // At the bound nothing is trimmed yet; one line past it trims back to the limit.
+    pty.write(QByteArray::fromHex("01020304"));
+    QTRY_VERIFY_WITH_TIMEOUT(log->document()->lastBlock().text() == "01 02 03 04 ", 2000);
+    QCOMPARE(log->document()->blockCount(), MainWindow::logLineLimit);
+    QCOMPARE(log->document()->firstBlock().text(), QString::number(full + 1 - MainWindow::logLineLimit));
+    QVERIFY(!log->isUndoRedoEnabled());
 }
 
 QTEST_MAIN(PortTickTest)

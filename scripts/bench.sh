@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Measures start-up, tick cost, idle load and click-to-display of the tool against plain Qt
+# baselines, and prints Markdown tables (also saved to $build/bench-results.md).
+#   scripts/bench.sh
+# Environment: PX8107_BENCH_BUILD_DIR (default build-bench/), BENCH_RUNS (start-up runs per
+# program, default 7), BENCH_IDLE_SECONDS (default 20), BENCH_TICKS (default 200),
+# BENCH_CLICKS (default 40).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${PX8107_BENCH_BUILD_DIR:-$root/build-bench}
+runs=${BENCH_RUNS:-7}
+idle_seconds=${BENCH_IDLE_SECONDS:-20}
+ticks=${BENCH_TICKS:-200}
+clicks=${BENCH_CLICKS:-40}
+settle_ms=500
+
+packages=(
+  build-essential cmake
+  qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
+  fonts-wqy-microhei xvfb cutecom
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX8107_BENCH=ON \
+  -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target px8107-config px8107-sim px8107-bench \
+  px8107-bench-tool px8107-bench-minimal px8107-bench-run >/dev/null
+
+# Fresh, private settings for every program (the peer keeps sessions in its config).
+work=$(mktemp -d /tmp/px8107-bench.XXXXXX)
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+bin=$build/bench
+out=$build/bench-results.md
+log=$build/bench-programs.log
+: >"$log"
+exec > >(tee "$out")
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
+
+# One measured run; appends "cpu rss" to $work/<label>.
+measure() {
+  local label=$1; shift
+  local line
+  line=$("$bin/px8107-bench-run" "$@" 2>>"$log")
+  echo "$(echo "$line" | field cpu_s) $(echo "$line" | field maxrss_kib)" >>"$work/$label"
+}
+
+# Arguments of px8107-bench-run for each kind of start-up run.
+run_args() {
+  case $1 in
+    tool_self) echo "-- $bin/px8107-bench-tool --quit-when-idle" ;;
+    minimal_self) echo "-- $bin/px8107-bench-minimal --quit-when-idle" ;;
+    tool_settle) echo "--settle $settle_ms -- $build/px8107-config" ;;
+    minimal_settle) echo "--settle $settle_ms -- $bin/px8107-bench-minimal" ;;
+    peer_settle) echo "--settle $settle_ms -- cutecom" ;;
+  esac
+}
+kinds=(tool_self minimal_self tool_settle minimal_settle peer_settle)
+
+startup_platform() {
+  local platform=$1 label
+  rm -f "$work"/"$platform".*
+  # One unrecorded run each warms the caches (and lets the peer write its first settings).
+  for label in "${kinds[@]}"; do
+    # shellcheck disable=SC2046
+    measure "$platform.warmup" $(run_args "$label")
+  done
+  for _ in $(seq "$runs"); do
+    for label in "${kinds[@]}"; do
+      # shellcheck disable=SC2046
+      measure "$platform.$label" $(run_args "$label")
+    done
+  done
+
+  local cpu rss
+  for label in "${kinds[@]}"; do
+    cpu=$(cut -d' ' -f1 "$work/$platform.$label" | median)
+    rss=$(cut -d' ' -f2 "$work/$platform.$label" | median)
+    eval "${label}_cpu=$cpu ${label}_rss=$rss"
+  done
+  row() { # name method cpu rss base_cpu base_rss peer_cpu peer_rss
+    awk -v n="$1" -v m="$2" -v c="$3" -v r="$4" -v bc="$5" -v br="$6" -v pc="$7" -v pr="$8" \
+      'BEGIN {
+        peer = pc == "" ? "| – | – |" : sprintf("| %.2f | %.2f |", c / pc, r / pr)
+        printf "| %s | %s | %.4f s | %.1f MiB | %.2f | %.2f (%+.1f MiB) %s\n",
+          n, m, c, r / 1024, c / bc, r / br, (r - br) / 1024, peer }'
+  }
+  echo "### Start-up to the first shown window and idle: $platform (median of $runs runs)"
+  echo
+  echo "| program | method | CPU time | peak RSS | CPU / minimal | RSS / minimal | CPU / peer | RSS / peer |"
+  echo "|---|---|---|---|---|---|---|---|"
+  row "px8107 tool" "quits itself" "$tool_self_cpu" "$tool_self_rss" \
+    "$minimal_self_cpu" "$minimal_self_rss" "" ""
+  row "minimal Qt window" "quits itself" "$minimal_self_cpu" "$minimal_self_rss" \
+    "$minimal_self_cpu" "$minimal_self_rss" "" ""
+  row "px8107 tool" "settled + ${settle_ms} ms" "$tool_settle_cpu" "$tool_settle_rss" \
+    "$minimal_settle_cpu" "$minimal_settle_rss" "$peer_settle_cpu" "$peer_settle_rss"
+  row "minimal Qt window" "settled + ${settle_ms} ms" "$minimal_settle_cpu" \
+    "$minimal_settle_rss" "$minimal_settle_cpu" "$minimal_settle_rss" "$peer_settle_cpu" \
+    "$peer_settle_rss"
+  row "cutecom (peer)" "settled + ${settle_ms} ms" "$peer_settle_cpu" "$peer_settle_rss" \
+    "$minimal_settle_cpu" "$minimal_settle_rss" "$peer_settle_cpu" "$peer_settle_rss"
+  echo
+  awk -v tc="$tool_settle_cpu" -v tr="$tool_settle_rss" -v pc="$peer_settle_cpu" \
+    -v pr="$peer_settle_rss" -v sc="$tool_self_cpu" -v sr="$tool_self_rss" \
+    -v mc="$minimal_self_cpu" -v mr="$minimal_self_rss" 'BEGIN {
+      printf "- no worse than the peer (settled): CPU %s, RSS %s\n",
+        tc <= pc ? "met" : "MISSED", tr <= pr ? "met" : "MISSED"
+      printf "- within 1.5x CPU and +10 MiB of the minimal window (quits itself): CPU %.2fx %s, RSS %+.1f MiB %s\n",
+        sc / mc, sc <= 1.5 * mc ? "met" : "MISSED", (sr - mr) / 1024,
+        sr - mr <= 10 * 1024 ? "met" : "MISSED" }'
+  echo
+}
+
+echo "## PX8107 benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo
+echo "- machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
+  "$(awk '/MemTotal/ { printf "%.1f GiB RAM", $2 / 1048576 }' /proc/meminfo)"
+echo "- Qt $(dpkg-query -W -f='${Version}' libqt5widgets5), cutecom $(dpkg-query -W -f='${Version}' cutecom)," \
+  "build RelWithDebInfo, $(c++ --version | head -1)"
+echo "- load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "Start-up methods: \"quits itself\" runs the tool's own start-up (and the minimal window)"
+echo "with a hook that quits when the event loop first waits after the window is exposed."
+echo "\"settled\" runs the unchanged program (the real px8107-config, the peer) and stops it with"
+echo "SIGTERM once its threads have used under 1 ms of CPU in the last ${settle_ms} ms, so those figures"
+echo "include ${settle_ms} ms of idling. CPU is user+system time of the whole process (wait4)."
+echo "The minimal window is an empty QMainWindow of the tool's size, built by the same toolchain."
+echo
+
+QT_QPA_PLATFORM=offscreen startup_platform offscreen
+
+display=""
+for n in $(seq 90 99); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=$n; break; }
+done
+Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp >>"$log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+DISPLAY=":$display" QT_QPA_PLATFORM=xcb QT_XCB_GL_INTEGRATION=none startup_platform xvfb
+
+export QT_QPA_PLATFORM=offscreen
+"$bin/px8107-bench" tick "$ticks" 2>>"$log"
+"$bin/px8107-bench" idle "$idle_seconds" 2>>"$log"
+"$bin/px8107-bench" click "$build/simulator/px8107-sim" "$clicks" 2>>"$log"
+echo "(Programs' own messages: $log; these tables: $out)"
