@@ -37,8 +37,8 @@
 
 namespace {
 
-constexpr int logLimit = 10000;
-constexpr int trimBatch = 1000;
+constexpr int logLimit = MainWindow::logLineLimit;
+constexpr int trimBatch = MainWindow::logTrimBatch;
 constexpr int pollPeriodMs = 300;
 constexpr int lineRate = 9600;
 constexpr int bitsPerByte = 10; // start, 8 data, stop
@@ -384,8 +384,8 @@ int runTick(int iterations)
                 "Thread CPU time. Tick: the receive tick itself. +follow-up: the tick and the "
                 "layout and repaint it causes in the next %d ms.\n"
                 "Baseline: a plain QTextEdit of the same size and font appending the same two "
-                "lines, trimmed per line by the document's block limit (as the tool does); and "
-                "the same trimmed in batches of %d lines once over the limit.\n\n",
+                "lines, trimmed per line by the document's block limit; and the same trimmed in "
+                "batches of %d lines once over the limit, as the tool does.\n\n",
                 iterations, followUpMs, trimBatch);
     std::printf("| log lines appended (held) | tool: tick | tool: +follow-up median (mean) | "
                 "baseline, per-line trim: +follow-up | tool / baseline | baseline, batch trim: "
