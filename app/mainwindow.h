@@ -23,10 +23,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The log keeps its newest lines; the oldest go in batches, so an append stays cheap.
-    static constexpr int logLineLimit = 10000;
-    static constexpr int logTrimBatch = 1000;
-
 protected:
     void timerEvent(QTimerEvent *event) override;
 

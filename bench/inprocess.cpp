@@ -5,6 +5,7 @@
 //   px8107-bench click SIMULATOR [CLICKS] click on the measurement query to its log line
 
 #include "app/mainwindow.h"
+#include "replies/boundedlog.h"
 #include "ptypair.h"
 #include "serial/codec.h"
 
@@ -37,8 +38,8 @@
 
 namespace {
 
-constexpr int logLimit = MainWindow::logLineLimit;
-constexpr int trimBatch = MainWindow::logTrimBatch;
+constexpr int logLimit = boundedlog::lineLimit;
+constexpr int trimBatch = boundedlog::trimBatch;
 constexpr int pollPeriodMs = 300;
 constexpr int lineRate = 9600;
 constexpr int bitsPerByte = 10; // start, 8 data, stop

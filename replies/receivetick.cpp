@@ -3,14 +3,13 @@
 
 #include "commands/nativeframe.h"
 #include "replies/baudprobe.h"
+#include "replies/boundedlog.h"
 #include "replies/classify.h"
 #include "replies/decoders.h"
 #include "serial/codec.h"
 
 #include <QDebug>
 #include <QMessageBox>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QThread>
 
 // Served by every function-3 reply, in this order.
@@ -120,15 +119,7 @@ void MainWindow::advanceBaudProbe()
 
 void MainWindow::appendLog(const QString &line)
 {
-    ui->textEditPM->append(line);
-    QTextDocument *log = ui->textEditPM->document();
-    if (log->blockCount() <= logLineLimit + logTrimBatch)
-        return;
-    // Trimming one line per append would lay out the whole document every tick.
-    QTextCursor oldest(log);
-    oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor,
-                        log->blockCount() - logLineLimit);
-    oldest.removeSelectedText();
+    boundedlog::append(ui->textEditPM, line);
 }
 
 void MainWindow::information(const QString &text)

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "replies/boundedlog.h"
 #include "messageboxcloser.h"
 #include "ptypair.h"
 #include "serial/codec.h"
@@ -296,7 +297,7 @@ void PortTickTest::refreshKeepsTheOpenPort()
 
 void PortTickTest::logKeepsItsNewestLines()
 {
-    const int full = MainWindow::logLineLimit + MainWindow::logTrimBatch;
+    const int full = boundedlog::lineLimit + boundedlog::trimBatch;
     QStringList lines;
     for (int i = 0; i < full; ++i)
         lines << QString::number(i);
@@ -306,8 +307,8 @@ void PortTickTest::logKeepsItsNewestLines()
     // At the bound nothing is trimmed yet; one line past it trims back to the limit.
     pty.write(QByteArray::fromHex("01020304"));
     QTRY_VERIFY_WITH_TIMEOUT(log->document()->lastBlock().text() == "01 02 03 04 ", 2000);
-    QCOMPARE(log->document()->blockCount(), MainWindow::logLineLimit);
-    QCOMPARE(log->document()->firstBlock().text(), QString::number(full + 1 - MainWindow::logLineLimit));
+    QCOMPARE(log->document()->blockCount(), boundedlog::lineLimit);
+    QCOMPARE(log->document()->firstBlock().text(), QString::number(full + 1 - boundedlog::lineLimit));
     QVERIFY(!log->isUndoRedoEnabled());
 }
 

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "replies/boundedlog.h"
 #include "messageboxcloser.h"
 #include "ptypair.h"
 #include "serial/codec.h"
@@ -348,7 +349,7 @@ void SoakTest::faultyLineKeepsTheWaitTableConsistent()
             simLog.count(" dropped\n") > 0 && simLog.count("delayed") > 0);
     QVERIFY(watcher.functionThreeReads > soakTicks / 2);
     QVERIFY(watcher.otherReads > 0);
-    QVERIFY(logDocument->blockCount() <= MainWindow::logLineLimit + MainWindow::logTrimBatch);
+    QVERIFY(logDocument->blockCount() <= boundedlog::lineLimit + boundedlog::trimBatch);
     if (underAddressSanitizer()) {
         qInfo(
             "address sanitizer build: its quarantine holds freed memory, RSS is not bounded here");
@@ -356,7 +357,7 @@ void SoakTest::faultyLineKeepsTheWaitTableConsistent()
     }
     // Nothing but the log may grow with the number of cycles. Once the log is full (a long
     // run), the second half must stay flat; before that, growth is its lines and a margin.
-    const bool fullHalfway = logLinesHalfway >= MainWindow::logLineLimit;
+    const bool fullHalfway = logLinesHalfway >= boundedlog::lineLimit;
     const qint64 baseline = fullHalfway ? rssHalfway : rssAfterWarmUp;
     const qint64 allowedKb = 16 * 1024 + (fullHalfway ? 0 : 2 * logDocument->blockCount());
     QVERIFY2(rssEnd - baseline < allowedKb,
