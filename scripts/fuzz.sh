@@ -6,7 +6,7 @@
 # New inputs go to $PX8107_FUZZ_DIR/work/<target>; crashes to $PX8107_FUZZ_DIR/crashes/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PX8107_FUZZ_DIR:-/tmp/px8107-fuzz}
+build=${PX8107_FUZZ_DIR:-$root/build-fuzz}
 seconds=${PX8107_FUZZ_SECONDS:-20}
 seed=${PX8107_FUZZ_SEED:-1}
 

@@ -3,12 +3,12 @@
 # under Valgrind memcheck. Leaks inside Qt's platform plugin are suppressed by tests/lsan.supp;
 # any other leak, memory error or undefined behaviour fails.
 #   scripts/sanitize.sh
-# Build directories: $PX8107_ASAN_DIR (default /tmp/px8107-asan), $PX8107_VALGRIND_DIR
-# (default /tmp/px8107-valgrind).
+# Build directories: $PX8107_ASAN_DIR (default build-asan/), $PX8107_VALGRIND_DIR
+# (default build-valgrind/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-asan=${PX8107_ASAN_DIR:-/tmp/px8107-asan}
-plain=${PX8107_VALGRIND_DIR:-/tmp/px8107-valgrind}
+asan=${PX8107_ASAN_DIR:-$root/build-asan}
+plain=${PX8107_VALGRIND_DIR:-$root/build-valgrind}
 
 bash "$root/scripts/install-deps.sh"
 if ! command -v valgrind >/dev/null; then
