@@ -14,22 +14,7 @@ ticks=${BENCH_TICKS:-200}
 clicks=${BENCH_CLICKS:-40}
 settle_ms=500
 
-packages=(
-  build-essential cmake
-  qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
-  fonts-wqy-microhei xvfb cutecom
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/install-deps.sh" cutecom
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX8107_BENCH=ON \
   -DBUILD_TESTING=OFF >/dev/null

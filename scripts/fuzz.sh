@@ -10,18 +10,7 @@ build=${PX8107_FUZZ_DIR:-$root/build-fuzz}
 seconds=${PX8107_FUZZ_SECONDS:-20}
 seed=${PX8107_FUZZ_SEED:-1}
 
-packages=(clang libclang-rt-14-dev cmake qtbase5-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/install-deps.sh" clang libclang-rt-14-dev
 
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_reply fuzz_typed_input fuzz_device_number)

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, run and test the tool.
+# Installs the Debian packages needed to build, run and test the tool, and any named in addition
+# (the benchmark, sanitizer and fuzz scripts name theirs).
+#   scripts/install-deps.sh [package ...]
 set -euo pipefail
 
 packages=(
   build-essential cmake
   qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
   fonts-wqy-microhei xvfb imagemagick
+  "$@"
 )
 
 missing=()

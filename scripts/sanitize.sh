@@ -10,14 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 asan=${PX8107_ASAN_DIR:-$root/build-asan}
 plain=${PX8107_VALGRIND_DIR:-$root/build-valgrind}
 
-bash "$root/scripts/install-deps.sh"
-if ! command -v valgrind >/dev/null; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends valgrind
-fi
+bash "$root/scripts/install-deps.sh" valgrind
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build in $asan"
 cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DPX8107_SANITIZE=ON >/dev/null
