@@ -22,6 +22,7 @@ class PortTickTest : public QObject
 private slots:
     void init();
     void cleanup();
+    void opensAtChosenRateAndCloses_data();
     void opensAtChosenRateAndCloses();
     void openFailureStaysClosed();
     void buttonPutsItsBytesOnTheLine();
@@ -73,12 +74,27 @@ void PortTickTest::open(PtyPair &pty, const QString &rate)
     QVERIFY(button("pushButtonClose")->isEnabled());
 }
 
+void PortTickTest::opensAtChosenRateAndCloses_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("first 9600") << 0 << 9600;
+    QTest::newRow("4800") << 1 << 4800;
+    QTest::newRow("second 9600") << 2 << 9600;
+    QTest::newRow("19200") << 3 << 19200;
+}
+
 void PortTickTest::opensAtChosenRateAndCloses()
 {
+    QFETCH(int, entry);
+    QFETCH(int, rate);
     PtyPair pty;
-    open(pty, "19200");
+    window->findChild<QComboBox *>("comboBoxCOM")->setEditText(pty.slavePath());
+    window->findChild<QComboBox *>("comboBox_BoudRate")->setCurrentIndex(entry);
+    button("pushButtonOpen")->click();
     QVERIFY(!button("pushButtonOpen")->isEnabled());
-    QCOMPARE(pty.lineRate(), 19200);
+    QVERIFY(button("pushButtonClose")->isEnabled());
+    QCOMPARE(pty.lineRate(), rate);
     pty.write(QByteArray::fromHex("0102030405"));
     QTRY_COMPARE_WITH_TIMEOUT(logText(), QString("01 02 03 04 05 "), 2000);
 
