@@ -1,3 +1,4 @@
+#include "processusage.h"
 #include "replies/boundedlog.h"
 
 #include <QTextBlock>
@@ -5,8 +6,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include <fstream>
-#include <string>
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool allocatorKeepsFreedMemory = true; // ASan quarantines what is freed
@@ -23,15 +22,6 @@ private slots:
     void keepsTheNewestLinesInBatches();
     void memoryStaysFlatOnceFull();
 };
-
-static long residentKb()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
 
 static void appendLines(QTextEdit &log, int from, int count)
 {
@@ -65,9 +55,9 @@ void BoundedLogTest::memoryStaysFlatOnceFull()
     log.show();
     const int full = boundedlog::lineLimit + boundedlog::trimBatch;
     appendLines(log, 0, 2 * full);
-    const long settled = residentKb();
+    const long settled = residentKib();
     appendLines(log, 2 * full, 3 * full);
-    const long after = residentKb();
+    const long after = residentKib();
     qInfo("RSS %ld kB after %d lines, %ld kB after %d more", settled, 2 * full, after, 3 * full);
     QVERIFY(log.document()->blockCount() <= full);
     QVERIFY(log.document()->blockCount() >= boundedlog::lineLimit);

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "replies/boundedlog.h"
 #include "messageboxcloser.h"
+#include "processusage.h"
 #include "ptypair.h"
 #include "serial/codec.h"
 #include "simulatorprocess.h"
@@ -62,25 +63,6 @@ bool sameQueryFields(const ReplyWaitFlags &a, const ReplyWaitFlags &b)
         if (a.*query.field != b.*query.field)
             return false;
     return true;
-}
-
-qint64 residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 constexpr bool underAddressSanitizer()
@@ -310,9 +292,9 @@ void SoakTest::faultyLineKeepsTheWaitTableConsistent()
     int logLinesHalfway = 0;
     watcher.betweenTicks = [&] {
         if (watcher.ticks == warmUpTicks)
-            rssAfterWarmUp = residentKb();
+            rssAfterWarmUp = residentKib();
         if (watcher.ticks == soakTicks / 2) {
-            rssHalfway = residentKb();
+            rssHalfway = residentKib();
             logLinesHalfway = logDocument->blockCount();
         }
         if (watcher.ticks < soakTicks)
@@ -326,7 +308,7 @@ void SoakTest::faultyLineKeepsTheWaitTableConsistent()
         button(query.button)->click();
     QCOMPARE(raisedCount(replyWaitFlags), int(std::size(queryButtons)));
     QTRY_COMPARE_WITH_TIMEOUT(raisedCount(replyWaitFlags), 0, 8 * tickMs);
-    const qint64 rssEnd = residentKb();
+    const qint64 rssEnd = residentKib();
 
     button("pushButtonClose")->click();
     sim.stop();
@@ -378,8 +360,8 @@ void SoakTest::vanishingPortUnderLoad()
     double cpuAtBox = -1;
     double cpuWhileBoxOpen = -1;
     MessageBoxCloser closer(
-        lostWindowMs, [&] { cpuWhileBoxOpen = cpuSeconds() - cpuAtBox; },
-        [&] { cpuAtBox = cpuSeconds(); });
+        lostWindowMs, [&] { cpuWhileBoxOpen = processCpuSeconds() - cpuAtBox; },
+        [&] { cpuAtBox = processCpuSeconds(); });
     TickWatcher watcher(window, 42);
     watcher.betweenTicks = [&] { watcher.pressQueries(4); };
     open(link);
@@ -398,11 +380,11 @@ void SoakTest::vanishingPortUnderLoad()
     QCOMPARE(first.exitCode(), 0);
 
     // Lost and answered: the window idles, no tick runs, nothing spins.
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processCpuSeconds();
     QElapsedTimer idle;
     idle.start();
     QTest::qWait(lostWindowMs);
-    const double cpuIdle = cpuSeconds() - cpuBefore;
+    const double cpuIdle = processCpuSeconds() - cpuBefore;
     qInfo("lost after %d ticks and %d queries; CPU %.3f s in %d ms with the box open, %.3f s in "
           "%lld ms after",
           ticksAtLoss, watcher.queriesSent, cpuWhileBoxOpen, lostWindowMs, cpuIdle, idle.elapsed());
