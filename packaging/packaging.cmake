@@ -73,10 +73,12 @@ set(CPACK_PACKAGE_VENDOR "Orvel")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration and test tool for the PX8107 particulate-matter sensor")
 set(CPACK_PACKAGE_DESCRIPTION
-    "A window that opens the PX8107 sensor's serial port and reads its PM2.5, PM10 and PM100 \
-concentrations, queries and changes every setting, reads self-check, temperature and humidity, \
-switches between Modbus RTU and the native protocol and searches for the sensor's baud rate. \
-Includes px8107-sim, a simulated sensor on a pseudo-terminal for trying the tools without one.")
+"A window that opens the PX8107 sensor's serial port and reads its PM2.5,
+PM10 and PM100 concentrations, queries and changes every setting, reads
+self-check, temperature and humidity, switches between Modbus RTU and the
+native protocol and searches for the sensor's baud rate.
+Includes px8107-sim, a simulated sensor on a pseudo-terminal, for trying
+the tools without one.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
