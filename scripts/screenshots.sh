@@ -6,6 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PX8107_BUILD_DIR:-$root/build}
 out=${1:-$root/docs/images}
+bash "$root/scripts/install-deps.sh" xauth # xvfb-run needs it; xvfb only recommends it
 PX8107_TARGETS="px8107-sim px8107-screenshots" bash "$root/scripts/build.sh"
 
 link=${TMPDIR:-/tmp}/px8107-sim-shots-$$
