@@ -18,6 +18,11 @@ foreach(program px8107-config px8107-sim px8107ctl px8107-monitor)
 endforeach()
 install(TARGETS ${PX8107_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The rest belongs to the Linux desktop and to Debian.
+if(NOT UNIX OR APPLE)
+    return()
+endif()
+
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${PX8107_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${PX8107_APP_ID}.metainfo.xml
