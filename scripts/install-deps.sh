@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ccache
+  build-essential cmake ccache help2man
   qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
   fonts-wqy-microhei xvfb imagemagick
   "$@"
