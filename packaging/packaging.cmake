@@ -42,7 +42,7 @@ if(TARGET px8107ctl)
             RENAME px8107ctl)
 endif()
 
-# Manual pages from each program's --help, made at build time; the programs are run from PATH
+# Manual pages from each command-line program's --help, made at build time; the programs are run from PATH
 # so that the usage line names the program, not the build directory.
 option(PX8107_MAN_PAGES "Generate manual pages with help2man" ON)
 find_program(HELP2MAN_EXECUTABLE help2man)
@@ -51,7 +51,18 @@ if(PX8107_MAN_PAGES AND NOT PX8107_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
     if(HELP2MAN_EXECUTABLE AND GZIP_EXECUTABLE)
         set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
         file(MAKE_DIRECTORY ${man_dir})
-        foreach(program ${PX8107_PROGRAMS})
+        # The configuration window takes no options: its page is written by hand.
+        set(window_page ${CMAKE_CURRENT_LIST_DIR}/man/px8107-config.1)
+        add_custom_command(
+            OUTPUT ${man_dir}/px8107-config.1.gz
+            COMMAND ${GZIP_EXECUTABLE} -9nc ${window_page} > ${man_dir}/px8107-config.1.gz
+            DEPENDS ${window_page}
+            COMMENT "Manual page of px8107-config")
+        add_custom_target(man-px8107-config ALL DEPENDS ${man_dir}/px8107-config.1.gz)
+        install(FILES ${man_dir}/px8107-config.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        set(help_programs ${PX8107_PROGRAMS})
+        list(REMOVE_ITEM help_programs px8107-config)
+        foreach(program ${help_programs})
             set(page ${man_dir}/${program}.1)
             add_custom_command(
                 OUTPUT ${page}.gz

@@ -28,7 +28,9 @@ dpkg -L px8107 | sed 's/^/  /'
 for page in px8107-config px8107-sim; do
   [ -s "/usr/share/man/man1/$page.1.gz" ] || { echo "no manual page for $page" >&2; exit 1; }
 done
-/usr/bin/px8107-config --version
+# The window takes no options: without a display it must say so, not abort.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/px8107-config 2>&1) && { echo "the window started without a display" >&2; exit 1; }
+echo "$out" | grep -q "needs a graphical display" || { echo "the window without a display said: $out" >&2; exit 1; }
 /usr/bin/px8107-sim --version
 /usr/bin/px8107-sim --link "$link" > /dev/null &
 sim=$!
