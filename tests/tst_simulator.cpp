@@ -885,6 +885,7 @@ void SimulatorTest::requestLogShowsEveryRequest()
     QVERIFY(terminal.setSpeed(B4800));
     QVERIFY(terminal.send(addressQuery));
     QTRY_COMPARE(simulator.requests(), (QByteArrayList{addressQuery, addressQuery}));
+    QCOMPARE(simulator.received(), addressQuery + hex("ff") + addressQuery);
     QVERIFY(simulator.log().contains("request 2 [00 03 00 00 00 01 85 db] at 4800 baud 8N1: "
                                      "not understood"));
 }
