@@ -29,7 +29,7 @@
 //   awake / 0 asleep, 0x00A5 reads 0, 0x00CD the code of the current rate (0 when the rate has
 //   none).
 // - Unknown registers, writes to read-only ones, and reads or function-16 writes whose start +
-//   count runs past 0xFFFF get exception 02 (as the Modbus specification has it for a range that
+//   count runs past 0xFFFF get exception 02 (as the Modbus protocol has it for a range that
 //   is not all there); a count outside 1..125 (read) or 1..123 with 2 bytes each (write), and
 //   values outside what a register holds (a sleep value other than 0/1, a work mode outside 1..3,
 //   a mask above unit 4, an unknown rate or protocol code, a calibration sign other than 0/1, an
