@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "serial/porthint.h"
+
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -30,8 +32,11 @@ void MainWindow::on_pushButtonOpen_clicked()
     serialPort.setPortName(portName);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         const QString reason = serialPort.errorString();
+        const QString advice = porthint::openAdvice(porthint::troubleOf(
+            serialPort.error() == QSerialPort::PermissionError, porthint::mayReadWrite(portName)));
         enterClosedState();
-        tellUser(tr("Cannot open serial port \"%1\": %2").arg(portName, reason));
+        const QString message = tr("Cannot open serial port \"%1\": %2").arg(portName, reason);
+        tellUser(advice.isEmpty() ? message : message + QLatin1Char(' ') + advice);
         return;
     }
     const qint32 baud = ui->comboBox_BoudRate->currentText().toInt(nullptr, 10);
@@ -68,7 +73,8 @@ void MainWindow::onPortError(QSerialPort::SerialPortError error)
         error != QSerialPort::ResourceError)
         return;
     const QString message = tr("Serial port \"%1\" was lost and has been closed: %2")
-                                .arg(openedPortName, serialPort.errorString());
+                                .arg(openedPortName, serialPort.errorString()) +
+                            QLatin1Char(' ') + porthint::lostAdvice();
     serialPort.close();
     enterClosedState();
     // The port's own notifier emitted this; tell the user once control is back in the event loop.
