@@ -89,7 +89,7 @@ private:
     void handleNativeFrame(const RxBuffer &b, int position);
     void handleWriteEcho(const RxBuffer &b);
     void serveQueries(const RxBuffer &b);
-    void lowerUnanswered();
+    void logUnanswered(const std::vector<int> &rows);
     void checkProbeReply(const RxBuffer &b);
     void advanceBaudProbe();
     void showMeasurement(const RxBuffer &b);

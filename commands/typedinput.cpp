@@ -49,6 +49,17 @@ static QString tr(const char *source)
     return QCoreApplication::translate("MainWindow", source);
 }
 
+// The typed text as quoted in a refusal: one line, at most 24 characters.
+static QString quoted(const QString &text)
+{
+    constexpr int shownLength = 24;
+    QString shown = text.left(shownLength);
+    for (QChar &c : shown)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    return text.size() > shownLength ? shown + QChar(0x2026) : shown;
+}
+
 static QString inBase(int value, int base)
 {
     return value < 0 ? QLatin1Char('-') + QString::number(-value, base) : QString::number(value, base);
@@ -70,7 +81,7 @@ Checked check(Field field, const QString &text)
                                                "Not sent: the %1 must be a whole decimal number "
                                                "from %2 to %3; \"%4\" is not.");
     return {std::nullopt, tr(rule).arg(tr(range.name), inBase(range.min, range.base),
-                                       inBase(range.max, range.base), text)};
+                                       inBase(range.max, range.base), quoted(text))};
 }
 
 QString firstRefusal(std::initializer_list<std::pair<Field, QString>> entries)
@@ -95,7 +106,7 @@ QString passThroughRefusal(const QString &text)
         bool ok = false;
         const int value = parts[i].toInt(&ok, 16);
         if (!ok || value < 0 || value > 0xFF)
-            return tr(notHexByte).arg(i + 1).arg(parts[i]);
+            return tr(notHexByte).arg(i + 1).arg(quoted(parts[i]));
     }
     return QString();
 }

@@ -115,4 +115,18 @@ std::vector<int> Clock::tick(ReplyWaitFlags &flags)
     return expired;
 }
 
+std::vector<int> Clock::lowerAll(ReplyWaitFlags &flags)
+{
+    std::vector<int> lowered;
+    for (int row = 0; row < queryCount; ++row) {
+        order[std::size_t(row)] = 0;
+        waited[std::size_t(row)] = 0;
+        if (flags.*queries[row].field != 1)
+            continue;
+        flags.*queries[row].field = 0;
+        lowered.push_back(row);
+    }
+    return lowered;
+}
+
 } // namespace awaited

@@ -42,6 +42,8 @@ public:
     // End of a tick: every raised field has waited one more; those that reach noAnswerTicks are
     // lowered and returned, in row order.
     std::vector<int> tick(ReplyWaitFlags &flags);
+    // The port closed: no raised field can be answered any more. Lowers and returns them all.
+    std::vector<int> lowerAll(ReplyWaitFlags &flags);
 
 private:
     std::array<quint32, queryCount> order{}; // 0: raised from outside, oldest

@@ -58,13 +58,13 @@ void MainWindow::timerEvent(QTimerEvent *)
     // Only unread input is dropped: requests written during this tick must still reach the line.
     if (serialPort.isOpen())
         serialPort.clear(QSerialPort::Input);
-    lowerUnanswered();
+    logUnanswered(awaitClock.tick(replyWaitFlags));
     advanceBaudProbe();
 }
 
-void MainWindow::lowerUnanswered()
+void MainWindow::logUnanswered(const std::vector<int> &rows)
 {
-    for (const int row : awaitClock.tick(replyWaitFlags))
+    for (const int row : rows)
         appendLog(tr("No valid answer came to the %1 query.").arg(tr(awaited::queries[row].name)));
 }
 

@@ -59,6 +59,8 @@ void MainWindow::enterClosedState()
 {
     ui->pushButtonOpen->setEnabled(true);
     ui->pushButtonClose->setEnabled(false);
+    // Queries that went out on this port can no longer be answered.
+    logUnanswered(awaitClock.lowerAll(replyWaitFlags));
     if (pollTimerId != -1) {
         killTimer(pollTimerId);
         pollTimerId = -1;
