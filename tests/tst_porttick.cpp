@@ -387,6 +387,7 @@ void PortTickTest::lostPortClosesAndReopens()
 {
     auto pty = std::make_unique<PtyPair>();
     open(*pty);
+    button("pushButton_GetTempHumi")->click();
     MessageBoxCloser closer;
     pty->hangUp();
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 3000);
@@ -396,6 +397,9 @@ void PortTickTest::lostPortClosesAndReopens()
     QVERIFY(button("pushButtonOpen")->isEnabled());
     QVERIFY(!button("pushButtonClose")->isEnabled());
     QVERIFY(logText().contains("lost"));
+    // The query that went out on the lost port is lowered with its line.
+    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(0));
+    QVERIFY(logText().contains("No valid answer came to the temperature and humidity query."));
 
     PtyPair second;
     open(second);
