@@ -1,9 +1,7 @@
 #include "porthint.h"
 
 #include <QCoreApplication>
-#include <QFile>
-
-#include <unistd.h>
+#include <QFileInfo>
 
 namespace porthint {
 
@@ -18,20 +16,20 @@ static const char *const lost = QT_TRANSLATE_NOOP(
                   "your user may need to be in the \"dialout\" group; if the port is busy, close "
                   "the other program that holds it.");
 
-Trouble troubleOf(bool permissionError, bool mayReadWrite)
+Trouble troubleOf(bool permissionError, bool deviceFileRefusesUser)
 {
     if (!permissionError)
         return Trouble::Other;
-    return mayReadWrite ? Trouble::HeldByAnother : Trouble::AccessRefused;
+    return deviceFileRefusesUser ? Trouble::AccessRefused : Trouble::HeldByAnother;
 }
 
 QString openAdvice(Trouble trouble)
 {
     switch (trouble) {
     case Trouble::AccessRefused:
-        return QCoreApplication::translate("MainWindow", accessRefused);
+        return QLatin1Char(' ') + QCoreApplication::translate("MainWindow", accessRefused);
     case Trouble::HeldByAnother:
-        return QCoreApplication::translate("MainWindow", heldByAnother);
+        return QLatin1Char(' ') + QCoreApplication::translate("MainWindow", heldByAnother);
     case Trouble::Other:
         break;
     }
@@ -40,14 +38,14 @@ QString openAdvice(Trouble trouble)
 
 QString lostAdvice()
 {
-    return QCoreApplication::translate("MainWindow", lost);
+    return QLatin1Char(' ') + QCoreApplication::translate("MainWindow", lost);
 }
 
-bool mayReadWrite(const QString &portName)
+bool deviceFileRefusesUser(const QString &portName)
 {
-    const QString path =
-        portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+    const QFileInfo file(portName.contains(QLatin1Char('/')) ? portName
+                                                             : QStringLiteral("/dev/") + portName);
+    return file.exists() && !(file.isReadable() && file.isWritable());
 }
 
 } // namespace porthint

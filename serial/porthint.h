@@ -6,22 +6,21 @@
 namespace porthint {
 
 enum class Trouble {
-    AccessRefused,  // the user may not read and write the device file
-    HeldByAnother,  // the device is there and allowed, yet the open was refused: in use
+    AccessRefused, // the device file exists and the user may not read and write it
+    HeldByAnother, // the open was refused although the user may use the device: it is in use
     Other,
 };
 
-// permissionError: the open failed with QSerialPort::PermissionError; mayReadWrite: the user
-// has read and write access to the device file (access(2)).
-Trouble troubleOf(bool permissionError, bool mayReadWrite);
+// permissionError: the open failed with QSerialPort::PermissionError.
+Trouble troubleOf(bool permissionError, bool deviceFileRefusesUser);
 
-// Translated advice to append to the open-failure text; empty for Other.
+// Translated advice to append to the open-failure text, with its leading space; empty for Other.
 QString openAdvice(Trouble trouble);
 // Translated advice to append to the lost-port text: both common causes of a refused reopen.
 QString lostAdvice();
 
-// Whether the user may read and write the port's device file; portName as typed ("ttyUSB0"
-// means /dev/ttyUSB0).
-bool mayReadWrite(const QString &portName);
+// Whether the port's device file exists and the user may not read or write it; portName as
+// typed ("ttyUSB0" means /dev/ttyUSB0). Ports without a device file (COM3) refuse no one.
+bool deviceFileRefusesUser(const QString &portName);
 
 } // namespace porthint

@@ -33,10 +33,10 @@ void MainWindow::on_pushButtonOpen_clicked()
     if (!serialPort.open(QIODevice::ReadWrite)) {
         const QString reason = serialPort.errorString();
         const QString advice = porthint::openAdvice(porthint::troubleOf(
-            serialPort.error() == QSerialPort::PermissionError, porthint::mayReadWrite(portName)));
+            serialPort.error() == QSerialPort::PermissionError,
+            porthint::deviceFileRefusesUser(portName)));
         enterClosedState();
-        const QString message = tr("Cannot open serial port \"%1\": %2").arg(portName, reason);
-        tellUser(advice.isEmpty() ? message : message + QLatin1Char(' ') + advice);
+        tellUser(tr("Cannot open serial port \"%1\": %2").arg(portName, reason) + advice);
         return;
     }
     const qint32 baud = ui->comboBox_BoudRate->currentText().toInt(nullptr, 10);
@@ -76,7 +76,7 @@ void MainWindow::onPortError(QSerialPort::SerialPortError error)
         return;
     const QString message = tr("Serial port \"%1\" was lost and has been closed: %2")
                                 .arg(openedPortName, serialPort.errorString()) +
-                            QLatin1Char(' ') + porthint::lostAdvice();
+                            porthint::lostAdvice();
     serialPort.close();
     enterClosedState();
     // The port's own notifier emitted this; tell the user once control is back in the event loop.

@@ -1,5 +1,4 @@
 #include "serial/codec.h"
-#include "serial/porthint.h"
 
 #include <QtTest>
 
@@ -18,7 +17,6 @@ private slots:
     void fromHex();
     void nativeSum_data();
     void nativeSum();
-    void portAdvice();
 };
 
 void CodecTest::crc_data()
@@ -117,22 +115,6 @@ void CodecTest::nativeSum()
     QFETCH(QByteArray, frame);
     QFETCH(quint8, sum);
     QCOMPARE(nativeChecksum(frame), sum);
-}
-
-void CodecTest::portAdvice()
-{
-    using porthint::Trouble;
-    QCOMPARE(porthint::troubleOf(false, false), Trouble::Other);
-    QCOMPARE(porthint::troubleOf(false, true), Trouble::Other);
-    QCOMPARE(porthint::troubleOf(true, false), Trouble::AccessRefused);
-    QCOMPARE(porthint::troubleOf(true, true), Trouble::HeldByAnother);
-    QVERIFY(porthint::openAdvice(Trouble::AccessRefused).contains("\"dialout\" group"));
-    QVERIFY(porthint::openAdvice(Trouble::HeldByAnother).contains("held by another program"));
-    QVERIFY(porthint::openAdvice(Trouble::Other).isEmpty());
-    QVERIFY(porthint::lostAdvice().contains("dialout") && porthint::lostAdvice().contains("busy"));
-    QVERIFY(porthint::mayReadWrite("/dev/null"));
-    QVERIFY(porthint::mayReadWrite("null"));
-    QVERIFY(!porthint::mayReadWrite("/dev/px8107-no-such-port"));
 }
 
 QTEST_APPLESS_MAIN(CodecTest)

@@ -1,8 +1,4 @@
-#include "commands/registermap.h"
-#include "commands/requests.h"
-#include "replies/awaited.h"
 #include "replies/baudprobe.h"
-#include "serial/codec.h"
 #include "replies/classify.h"
 #include "replies/decoders.h"
 
@@ -33,11 +29,6 @@ private slots:
     void probeAcceptance_data();
     void probeAcceptance();
     void probeSchedule();
-    void replyFitsQuery_data();
-    void replyFitsQuery();
-    void nativeChecksum();
-    void awaitedCountsFromTheRegisterTable();
-    void clockServesOldestAndEndsUnanswered();
 };
 
 static RxBuffer rx(const char *hexText)
@@ -321,91 +312,6 @@ void DecodersTest::probeSchedule()
     QVERIFY(!baudprobe::endOfTick(1, 11).retuneTo.has_value());
     QCOMPARE(baudprobe::endOfTick(1, 12).retuneTo, std::optional<qint32>(9600));
     QCOMPARE(QString(baudprobe::messageOfState(3)), QString("Baudrate is 4800 !"));
-}
-
-void DecodersTest::replyFitsQuery_data()
-{
-    QTest::addColumn<QByteArray>("read");
-    QTest::addColumn<int>("registers");
-    QTest::addColumn<bool>("fits");
-    const QByteArray one = modbus::withCrc(QByteArray::fromHex("0103021932"));
-    const QByteArray four = modbus::withCrc(QByteArray::fromHex("01030801d2012303210000"));
-    QTest::newRow("one register, whole") << one << 1 << true;
-    QTest::newRow("one register, trailing noise") << one + QByteArray::fromHex("ff0003") << 1 << true;
-    QTest::newRow("one register, asked for four") << one << 4 << false;
-    QTest::newRow("four, asked for one") << four << 1 << false;
-    QTest::newRow("four, whole") << four << 4 << true;
-    QTest::newRow("four, CRC cut") << four.left(12) << 4 << false;
-    QTest::newRow("four, first half") << four.left(6) << 4 << false;
-    QByteArray flipped = four;
-    flipped[6] = char(~flipped[6]);
-    QTest::newRow("four, middle byte flipped") << flipped << 4 << false;
-    QTest::newRow("pass-through block, whole")
-        << modbus::withCrc(QByteArray::fromHex("010326") + QByteArray(38, '\x07')) << 19 << true;
-    QTest::newRow("byte count past the buffer")
-        << modbus::withCrc(QByteArray::fromHex("010338") + QByteArray(56, '\x07')) << 28 << false;
-}
-
-void DecodersTest::replyFitsQuery()
-{
-    QFETCH(QByteArray, read);
-    QFETCH(int, registers);
-    QFETCH(bool, fits);
-    QCOMPARE(awaited::fitsQuery(RxBuffer::fromRead(read), registers), fits);
-}
-
-void DecodersTest::nativeChecksum()
-{
-    QByteArray frame = nativeFrame("a6", "000000000000" "12ab0c3d" "0000000000");
-    QVERIFY(awaited::nativeChecksumMatches(RxBuffer::fromRead(frame), 0));
-    QVERIFY(awaited::nativeChecksumMatches(RxBuffer::fromRead(frame + frame), 19));
-    frame[17] = char(frame[17] + 1);
-    QVERIFY(!awaited::nativeChecksumMatches(RxBuffer::fromRead(frame), 0));
-    QVERIFY(!awaited::nativeChecksumMatches(RxBuffer::fromRead(frame), 50));
-}
-
-void DecodersTest::awaitedCountsFromTheRegisterTable()
-{
-    // B[2] a query's reply must carry: measurement 8, calibration 4, weights 8, the
-    // pass-through block 38, every other query 2.
-    const int expectedBytes[awaited::queryCount] = {8, 2, 2, 2, 2, 2, 2, 2, 2, 2, 4, 38, 8};
-    for (int row = 0; row < awaited::queryCount; ++row) {
-        QCOMPARE(2 * awaited::queries[row].registerCount, expectedBytes[row]);
-        QCOMPARE(awaited::rowOf(awaited::queries[row].field), row);
-        QVERIFY(qstrlen(awaited::queries[row].name) > 0);
-    }
-    QCOMPARE(awaited::queries[0].registerCount, int(registerInfo(Register::Measurement).readCount));
-    QCOMPARE(awaited::queries[11].registerCount, int(requests::passThroughReadCount));
-}
-
-void DecodersTest::clockServesOldestAndEndsUnanswered()
-{
-    ReplyWaitFlags flags;
-    awaited::Clock clock;
-    const auto raise = [&](quint8 ReplyWaitFlags::*field) {
-        flags.*field = 1;
-        clock.raised(awaited::rowOf(field));
-    };
-    const RxBuffer oneRegister = RxBuffer::fromRead(modbus::withCrc(QByteArray::fromHex("0103021932")));
-    raise(&ReplyWaitFlags::waitTempHumi);
-    raise(&ReplyWaitFlags::waitDeviceAddr);
-    raise(&ReplyWaitFlags::waitSensorData);
-    // Device address comes first in the table, but temperature left first.
-    QCOMPARE(clock.serve(oneRegister, flags), awaited::rowOf(&ReplyWaitFlags::waitTempHumi));
-    QCOMPARE(flags.waitTempHumi, quint8(0));
-    QCOMPARE(flags.waitDeviceAddr, quint8(1));
-    QCOMPARE(clock.serve(oneRegister, flags), awaited::rowOf(&ReplyWaitFlags::waitDeviceAddr));
-    QCOMPARE(clock.serve(oneRegister, flags), -1);
-    QCOMPARE(flags.waitSensorData, quint8(1));
-
-    for (int tick = 1; tick < awaited::noAnswerTicks; ++tick)
-        QVERIFY(clock.tick(flags).empty());
-    raise(&ReplyWaitFlags::waitHeatMode); // raised later: waits its own ticks
-    QCOMPARE(clock.tick(flags), std::vector<int>{0});
-    QCOMPARE(flags.waitSensorData, quint8(0));
-    QCOMPARE(flags.waitHeatMode, quint8(1));
-    QCOMPARE(clock.lowerAll(flags), std::vector<int>{awaited::rowOf(&ReplyWaitFlags::waitHeatMode)});
-    QCOMPARE(flags.waitHeatMode, quint8(0));
 }
 
 QTEST_APPLESS_MAIN(DecodersTest)

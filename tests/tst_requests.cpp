@@ -1,6 +1,5 @@
 #include "commands/nativeframe.h"
 #include "commands/requests.h"
-#include "commands/typedinput.h"
 #include "replies/baudprobe.h"
 #include "serial/codec.h"
 
@@ -19,13 +18,7 @@ private slots:
     void passThroughWrite_data();
     void passThroughWrite();
     void passThroughRefusesOversizedPayload();
-    void typedValues_data();
-    void typedValues();
-    void passThroughParts_data();
-    void passThroughParts();
 };
-
-Q_DECLARE_METATYPE(typedinput::Field)
 
 static QByteArray hex(const char *text)
 {
@@ -169,96 +162,6 @@ void RequestsTest::passThroughRefusesOversizedPayload()
     QCOMPARE(largest->size(), 100);
     QCOMPARE(quint8(largest->at(6)), quint8(91));
     QVERIFY(!requests::passThroughWrite(3, QByteArray(92, '\x11')).has_value());
-}
-
-void RequestsTest::typedValues_data()
-{
-    using F = typedinput::Field;
-    QTest::addColumn<typedinput::Field>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("value"); // INT_MIN: refused
-    QTest::addColumn<QString>("refusalEnd");
-    const int no = INT_MIN;
-    QTest::newRow("clean 0") << F::ManualCleanTime << "0" << 0 << "";
-    QTest::newRow("clean 255") << F::ManualCleanTime << "255" << 255 << "";
-    QTest::newRow("clean +10, blanks") << F::ManualCleanTime << " +10 " << 10 << "";
-    QTest::newRow("clean 256") << F::ManualCleanTime << "256" << no
-        << "the manual cleaning time must be a whole decimal number from 0 to 255; \"256\" is not.";
-    QTest::newRow("clean empty") << F::ManualCleanTime << "" << no << "from 0 to 255; \"\" is not.";
-    QTest::newRow("clean -1") << F::ManualCleanTime << "-1" << no << "\"-1\" is not.";
-    QTest::newRow("clean 2O") << F::ManualCleanTime << "2O" << no << "\"2O\" is not.";
-    QTest::newRow("clean 1.5") << F::ManualCleanTime << "1.5" << no << "\"1.5\" is not.";
-    QTest::newRow("clean 0xa") << F::ManualCleanTime << "0xa" << no << "\"0xa\" is not.";
-    QTest::newRow("auto seconds 255") << F::AutoCleanSeconds << "255" << 255 << "";
-    QTest::newRow("auto hours 300") << F::AutoCleanHours << "300" << no
-        << "automatic cleaning interval (h) must be a whole decimal number from 0 to 255; \"300\" is not.";
-    QTest::newRow("temp high 1") << F::HeatTempHigh << "1" << 1 << "";
-    QTest::newRow("temp high 127") << F::HeatTempHigh << "127" << 127 << "";
-    QTest::newRow("temp high 0") << F::HeatTempHigh << "0" << no << "from 1 to 127; \"0\" is not.";
-    QTest::newRow("temp high 300") << F::HeatTempHigh << "300" << no << "\"300\" is not.";
-    QTest::newRow("temp low -128") << F::HeatTempLow << "-128" << -128 << "";
-    QTest::newRow("temp low 0") << F::HeatTempLow << "0" << no << "from -128 to -1; \"0\" is not.";
-    QTest::newRow("humi high 100") << F::HeatHumiHigh << "100" << 100 << "";
-    QTest::newRow("humi low 101") << F::HeatHumiLow << "101" << no << "from 0 to 100; \"101\" is not.";
-    QTest::newRow("address f7") << F::DeviceAddress << "f7" << 0xF7 << "";
-    QTest::newRow("address 0x2a") << F::DeviceAddress << "0x2a" << 0x2A << "";
-    QTest::newRow("address 0") << F::DeviceAddress << "0" << no
-        << "the device address must be a hexadecimal number from 1 to f7; \"0\" is not.";
-    QTest::newRow("address 1g") << F::DeviceAddress << "1g" << no << "\"1g\" is not.";
-    QTest::newRow("address 300") << F::DeviceAddress << "300" << no << "\"300\" is not.";
-    QTest::newRow("zero -255") << F::CalibrationZero << "-255" << -255 << "";
-    QTest::newRow("zero 256") << F::CalibrationZero << "256" << no << "from -255 to 255; \"256\" is not.";
-    QTest::newRow("factor 1.05") << F::CalibrationFactor << "1.05" << no
-        << "the calibration factor must be a whole decimal number from 0 to 255; \"1.05\" is not.";
-    QTest::newRow("long text quoted short") << F::CalibrationFactor << QString(30, '9') << no
-        << QString("\"%1\u2026\" is not.").arg(QString(24, '9'));
-    QTest::newRow("control characters quoted as ?") << F::CalibrationFactor << "1\n2" << no
-        << "\"1?2\" is not.";
-}
-
-void RequestsTest::typedValues()
-{
-    QFETCH(typedinput::Field, field);
-    QFETCH(QString, text);
-    QFETCH(int, value);
-    QFETCH(QString, refusalEnd);
-    const typedinput::Checked checked = typedinput::check(field, text);
-    if (value == INT_MIN) {
-        QVERIFY(!checked.value);
-        QVERIFY2(checked.refusal.startsWith("Not sent: the ") && checked.refusal.endsWith(refusalEnd),
-                 qPrintable(checked.refusal));
-        QCOMPARE(typedinput::firstRefusal({{typedinput::Field::ManualCleanTime, "1"}, {field, text}}),
-                 checked.refusal);
-        return;
-    }
-    QCOMPARE(checked.value, std::optional<int>(value));
-    QVERIFY(checked.refusal.isEmpty());
-    // What the builders send for the same text.
-    if (field == typedinput::Field::DeviceAddress)
-        QCOMPARE(int(requests::deviceAddressFromText(text)), value);
-    else
-        QCOMPARE(requests::lowByteOfDecimal(text), quint8(value & 0xFF));
-}
-
-void RequestsTest::passThroughParts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("refusal");
-    QTest::newRow("bytes") << "aa 0x1 FF" << "";
-    QTest::newRow("trailing space") << "aa b4 " << "";
-    QTest::newRow("not hex") << "01 zz 03"
-                             << "Not sent: pass-through part 2, \"zz\", is not a hexadecimal byte (00 to ff).";
-    QTest::newRow("too large") << "100" << "Not sent: pass-through part 1, \"100\", is not a hexadecimal byte (00 to ff).";
-    QTest::newRow("double space") << "01  02" << "Not sent: pass-through part 2, \"\", is not a hexadecimal byte (00 to ff).";
-    QTest::newRow("empty") << "" << "Not sent: pass-through part 1, \"\", is not a hexadecimal byte (00 to ff).";
-    QTest::newRow("negative") << "-1" << "Not sent: pass-through part 1, \"-1\", is not a hexadecimal byte (00 to ff).";
-}
-
-void RequestsTest::passThroughParts()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, refusal);
-    QCOMPARE(typedinput::passThroughRefusal(text), refusal);
 }
 
 QTEST_APPLESS_MAIN(RequestsTest)
