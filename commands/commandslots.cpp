@@ -16,10 +16,9 @@ bool MainWindow::send(const QByteArray &frame)
 {
     if (serialPort.write(frame) == frame.size())
         return true;
-    appendLog(serialPort.isOpen()
-                  ? tr("Nothing was sent: writing to the serial port failed (%1).")
-                        .arg(serialPort.errorString())
-                  : tr("Nothing was sent: the serial port is not open."));
+    appendLog(serialPort.isOpen() ? tr("Nothing was sent: writing to the serial port failed (%1).")
+                                        .arg(serialPort.errorString())
+                                  : tr("Nothing was sent: the serial port is not open."));
     return false;
 }
 
@@ -49,8 +48,8 @@ void MainWindow::sendQuery(const QByteArray &frame, quint8 ReplyWaitFlags::*fiel
 
 // Index 0 of the selector queries the register into the two fields; index 1 writes them.
 void MainWindow::queryOrWritePair(const QComboBox *selector, QLineEdit *high, QLineEdit *low,
-                                  Register reg, quint8 ReplyWaitFlags::*field,
-                                  Field highField, Field lowField)
+                                  Register reg, quint8 ReplyWaitFlags::*field, Field highField,
+                                  Field lowField)
 {
     if (selector->currentIndex() == 0) {
         high->setText(QString());
@@ -140,7 +139,8 @@ void MainWindow::on_pushButton_GetSensorData_clicked()
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    if (refused(typedinput::firstRefusal({{Field::ManualCleanTime, ui->lineEdit_CleanDustTime->text()}})))
+    if (refused(typedinput::firstRefusal(
+            {{Field::ManualCleanTime, ui->lineEdit_CleanDustTime->text()}})))
         return;
     sendShown(requests::write(Register::ManualCleanDust, 0,
                               requests::lowByteOfDecimal(ui->lineEdit_CleanDustTime->text())));
@@ -224,7 +224,8 @@ void MainWindow::on_pushButton_GetDeviceAddr_clicked()
 
 void MainWindow::on_pushButton_SetDeviceAddr_clicked()
 {
-    if (refused(typedinput::firstRefusal({{Field::DeviceAddress, ui->lineEdit_DeviceAddr->text()}})))
+    if (refused(
+            typedinput::firstRefusal({{Field::DeviceAddress, ui->lineEdit_DeviceAddr->text()}})))
         return;
     sendShown(requests::deviceAddressWrite(ui->lineEdit_DeviceAddr->text()));
 }

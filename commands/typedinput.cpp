@@ -62,7 +62,8 @@ static QString quoted(const QString &text)
 
 static QString inBase(int value, int base)
 {
-    return value < 0 ? QLatin1Char('-') + QString::number(-value, base) : QString::number(value, base);
+    return value < 0 ? QLatin1Char('-') + QString::number(-value, base)
+                     : QString::number(value, base);
 }
 
 Checked check(Field field, const QString &text)
@@ -73,13 +74,12 @@ Checked check(Field field, const QString &text)
     const int value = text.toInt(&ok, range.base);
     if (ok && value >= range.min && value <= range.max)
         return {value, QString()};
-    const char *rule = range.base == 16
-                           ? QT_TRANSLATE_NOOP("MainWindow",
-                                               "Not sent: the %1 must be a hexadecimal number "
-                                               "from %2 to %3; \"%4\" is not.")
-                           : QT_TRANSLATE_NOOP("MainWindow",
-                                               "Not sent: the %1 must be a whole decimal number "
-                                               "from %2 to %3; \"%4\" is not.");
+    const char *rule =
+        range.base == 16
+            ? QT_TRANSLATE_NOOP("MainWindow", "Not sent: the %1 must be a hexadecimal number "
+                                              "from %2 to %3; \"%4\" is not.")
+            : QT_TRANSLATE_NOOP("MainWindow", "Not sent: the %1 must be a whole decimal number "
+                                              "from %2 to %3; \"%4\" is not.");
     return {std::nullopt, tr(rule).arg(tr(range.name), inBase(range.min, range.base),
                                        inBase(range.max, range.base), quoted(text))};
 }

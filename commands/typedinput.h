@@ -11,7 +11,8 @@
 // which range.
 namespace typedinput {
 
-enum class Field {
+enum class Field
+{
     ManualCleanTime,
     AutoCleanSeconds,
     AutoCleanHours,

@@ -5,7 +5,8 @@
 // What the user can do when the port cannot be opened or was lost, for the two common causes.
 namespace porthint {
 
-enum class Trouble {
+enum class Trouble
+{
     AccessRefused, // the device file exists and the user may not read and write it
     HeldByAnother, // the open was refused although the user may use the device: it is in use
     Other,

@@ -32,9 +32,9 @@ void MainWindow::on_pushButtonOpen_clicked()
     serialPort.setPortName(portName);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         const QString reason = serialPort.errorString();
-        const QString advice = porthint::openAdvice(porthint::troubleOf(
-            serialPort.error() == QSerialPort::PermissionError,
-            porthint::deviceFileRefusesUser(portName)));
+        const QString advice = porthint::openAdvice(
+            porthint::troubleOf(serialPort.error() == QSerialPort::PermissionError,
+                                porthint::deviceFileRefusesUser(portName)));
         enterClosedState();
         tellUser(tr("Cannot open serial port \"%1\": %2").arg(portName, reason) + advice);
         return;

@@ -452,11 +452,14 @@ void EndToEndTest::unansweredQueryEndsInOneLine_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("lateReply"); // logged after the line, shown nowhere
-    QTest::newRow("self-check dropped") << QStringList{"--drop-every", "1"}
-                                        << "pushButton_GetSelfCheck" << "自检状态" << "";
-    QTest::newRow("temperature late") << QStringList{"--delay-every", "1", "--delay-ms", "1600"}
-                                      << "pushButton_GetTempHumi" << "内部温湿度"
-                                      << "\n01 03 02 19 2d ";
+    QTest::newRow("self-check dropped")
+        << QStringList{"--drop-every", "1"} << "pushButton_GetSelfCheck"
+        << "自检状态"
+        << "";
+    QTest::newRow("temperature late")
+        << QStringList{"--delay-every", "1", "--delay-ms", "1600"} << "pushButton_GetTempHumi"
+        << "内部温湿度"
+        << "\n01 03 02 19 2d ";
 }
 
 void EndToEndTest::unansweredQueryEndsInOneLine()
@@ -502,10 +505,11 @@ void EndToEndTest::typedEntries_data()
     const auto row = [](const char *name, const char *button, const QStringList &fields,
                         const char *refusal, const char *frame = "") {
         QTest::newRow(name) << button << fields << QString::fromUtf8(refusal)
-                            << (*frame ? modbus::withCrc(QByteArray::fromHex(frame)) : QByteArray());
+                            << (*frame ? modbus::withCrc(QByteArray::fromHex(frame))
+                                       : QByteArray());
     };
-    const char *clean = "pushButton_2", *temp = "pushButton_HeatTemp", *addr = "pushButton_SetDeviceAddr",
-               *calib = "pushButton_Calibrate";
+    const char *clean = "pushButton_2", *temp = "pushButton_HeatTemp",
+               *addr = "pushButton_SetDeviceAddr", *calib = "pushButton_Calibrate";
     const auto cleanTime = [](const char *t) { return QStringList{"lineEdit_CleanDustTime", t}; };
     const auto temps = [](const char *high, const char *low) {
         return QStringList{"lineEdit_HeatTempHigh", "lineEdit_HeatTempLow", high, low};
@@ -518,24 +522,27 @@ void EndToEndTest::typedEntries_data()
     row("clean: empty", clean, cleanTime(""), "手动除尘时间必须是 0 到 255");
     row("clean: sign", clean, cleanTime("-1"), "手动除尘时间必须是 0 到 255");
     row("auto clean: junk", "pushButton_AutoCleanDust",
-        {"lineEdit_AutoCleanTime", "lineEdit_AutoCleanDustJianGe", "2O", "24"}, "自动除尘时间(秒)必须是 0 到 255");
+        {"lineEdit_AutoCleanTime", "lineEdit_AutoCleanDustJianGe", "2O", "24"},
+        "自动除尘时间(秒)必须是 0 到 255");
     row("heat temp: 300", temp, temps("300", "-10"), "加热温度高门限(℃)必须是 1 到 127");
     row("heat temp: wrong base", temp, temps("0x28", "-10"), "加热温度高门限(℃)必须是 1 到 127");
     row("heat temp: low above 0", temp, temps("40", "10"), "加热温度低门限(℃)必须是 -128 到 -1");
     row("heat humi: decimal point", "pushButton_HeatHumi",
-        {"lineEdit_HeatHumiHigh", "lineEdit_HeatHumiLow", "90", "50.5"}, "加热湿度低门限(%)必须是 0 到 100");
+        {"lineEdit_HeatHumiHigh", "lineEdit_HeatHumiLow", "90", "50.5"},
+        "加热湿度低门限(%)必须是 0 到 100");
     row("address: 1g", addr, address("1g"), "设备地址必须是 1 到 f7 之间的十六进制数");
     row("address: 300", addr, address("300"), "设备地址必须是 1 到 f7 之间的十六进制数");
     row("address: 0", addr, address("0"), "设备地址必须是 1 到 f7 之间的十六进制数");
     row("calibration: factor 1.05", calib, calibration("0", "1.05"), "比例校准必须是 0 到 255");
     row("calibration: zero 256", calib, calibration("256", "100"), "数值校准必须是 -255 到 255");
-    row("pass-through: zz", "pushButton_TransSend", {"lineEdit_TransSend", "01 zz 03"}, "透传内容第 2 项“zz”");
+    row("pass-through: zz", "pushButton_TransSend", {"lineEdit_TransSend", "01 zz 03"},
+        "透传内容第 2 项“zz”");
     row("clean 255", clean, cleanTime(" 255 "), "", "000600a900ff");
     row("heat temp 127/-128", temp, temps("+127", "-128"), "", "000600ac7f80");
     row("address F7", addr, address("F7"), "", "0006000000f7");
     row("calibration -255 x255", calib, calibration("-255", "255"), "", "001000c300020400ff00ff");
-    row("pass-through, trailing space", "pushButton_TransSend", {"lineEdit_TransSend", "aa 0x1 "}, "",
-        "00100111000a03aa0100");
+    row("pass-through, trailing space", "pushButton_TransSend", {"lineEdit_TransSend", "aa 0x1 "},
+        "", "00100111000a03aa0100");
 }
 
 void EndToEndTest::typedEntries()
@@ -545,8 +552,8 @@ void EndToEndTest::typedEntries()
     QFETCH(QString, refusal);
     QFETCH(QByteArray, frame);
     start({});
-    for (const char *selector : {"comboBoxAutoCleanDust", "comboBox_HeatTemp", "comboBox_HeatHumi",
-                                 "comboBox_Calibrate"})
+    for (const char *selector :
+         {"comboBoxAutoCleanDust", "comboBox_HeatTemp", "comboBox_HeatHumi", "comboBox_Calibrate"})
         select(selector, 1);
     for (int i = 0; i < fields.size() / 2; ++i)
         setText(qPrintable(fields[i]), fields[fields.size() / 2 + i]);

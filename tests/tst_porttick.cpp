@@ -200,7 +200,10 @@ void PortTickTest::nativeFrameWithWrongChecksumIsOnlyLogged()
 {
     PtyPair pty;
     open(pty);
-    QByteArray reply = QByteArray::fromHex("aaa6000000000000" "12ab0c3d" "0000000000" "06ab");
+    QByteArray reply = QByteArray::fromHex("aaa6000000000000"
+                                           "12ab0c3d"
+                                           "0000000000"
+                                           "06ab");
     reply[17] = char(0x07);
     pty.write(reply);
     QTRY_COMPARE_WITH_TIMEOUT(logText(), toHexText(reply), 2000);
@@ -212,9 +215,12 @@ void PortTickTest::closedPortSendsNothingAndRaisesNothing_data()
 {
     QTest::addColumn<QString>("buttonName");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("temperature query") << "pushButton_GetTempHumi" << "00 03 00 a8 00 01 04 3b ";
-    QTest::newRow("sleep") << "pushButton_SetSleep" << "00 06 00 a2 00 00 29 f9 ";
-    QTest::newRow("baud search") << "pushButton_GetBaudrate" << "";
+    QTest::newRow("temperature query") << "pushButton_GetTempHumi"
+                                       << "00 03 00 a8 00 01 04 3b ";
+    QTest::newRow("sleep") << "pushButton_SetSleep"
+                           << "00 06 00 a2 00 00 29 f9 ";
+    QTest::newRow("baud search") << "pushButton_GetBaudrate"
+                                 << "";
 }
 
 void PortTickTest::closedPortSendsNothingAndRaisesNothing()

@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
-#include "replies/boundedlog.h"
 #include "messageboxcloser.h"
 #include "processusage.h"
-#include "replies/awaited.h"
 #include "ptypair.h"
+#include "replies/awaited.h"
+#include "replies/boundedlog.h"
 #include "serial/codec.h"
 #include "simulatorprocess.h"
 
@@ -311,7 +311,8 @@ void SoakTest::faultyLineKeepsTheWaitTableConsistent()
     for (const QueryButton &query : queryButtons)
         button(query.button)->click();
     QCOMPARE(raisedCount(replyWaitFlags), int(std::size(queryButtons)));
-    QTRY_COMPARE_WITH_TIMEOUT(raisedCount(replyWaitFlags), 0, (awaited::noAnswerTicks + 4) * tickMs);
+    QTRY_COMPARE_WITH_TIMEOUT(raisedCount(replyWaitFlags), 0,
+                              (awaited::noAnswerTicks + 4) * tickMs);
     const qint64 rssEnd = residentKib();
 
     button("pushButtonClose")->click();
@@ -457,14 +458,16 @@ void SoakTest::hostileTypedInput()
     {
         const char *button;
         int size; // 0: the pass-through, whose size follows from the typed parts
-    } writes[] = {{"pushButton_TransSend", 0},      {"pushButton_2", 8},
+    } writes[] = {{"pushButton_TransSend", 0},     {"pushButton_2", 8},
                   {"pushButton_AutoCleanDust", 8}, {"pushButton_HeatTemp", 8},
                   {"pushButton_HeatHumi", 8},      {"pushButton_SetDeviceAddr", 8},
                   {"pushButton_Calibrate", 13}};
     for (const auto &write : writes) {
-        const int size = write.size ? write.size
-                                    : window->findChild<QLineEdit *>("lineEdit_TransSend")
-                                              ->text().split(' ').size() + 9;
+        const int size =
+            write.size
+                ? write.size
+                : window->findChild<QLineEdit *>("lineEdit_TransSend")->text().split(' ').size() +
+                      9;
         const QString shownBefore = shown->text();
         const int boxesBefore = closer.seen.size();
         button(write.button)->click();
