@@ -16,6 +16,14 @@
         <translation>设备转换为Orvel自有协议！</translation>
     </message>
     <message>
+        <source>Cannot open serial port &quot;%1&quot;: %2</source>
+        <translation>无法打开串口“%1”：%2</translation>
+    </message>
+    <message>
+        <source>Serial port &quot;%1&quot; was lost and has been closed: %2</source>
+        <translation>串口“%1”已断开，已关闭：%2</translation>
+    </message>
+    <message>
         <source>Access to the port was refused: your user may need to be in the &quot;dialout&quot; group (sudo usermod -aG dialout $USER, then log out and in again).</source>
         <translation>串口访问被拒绝：当前用户可能需要加入 &quot;dialout&quot; 组（sudo usermod -aG dialout $USER，然后注销并重新登录）。</translation>
     </message>
