@@ -1,6 +1,8 @@
 #pragma once
 
 #include "commands/registermap.h"
+#include "commands/typedinput.h"
+#include "replies/awaited.h"
 #include "replies/replywaitflags.h"
 #include "replies/rxbuffer.h"
 
@@ -75,16 +77,19 @@ private:
     void tellUser(const QString &message);
 
     // commands/
-    void send(const QByteArray &frame);
+    bool send(const QByteArray &frame);
     void sendShown(const QByteArray &frame);
     void sendQuery(const QByteArray &frame, quint8 ReplyWaitFlags::*field);
     void queryOrWritePair(const QComboBox *selector, QLineEdit *high, QLineEdit *low, Register reg,
-                          quint8 ReplyWaitFlags::*field);
+                          quint8 ReplyWaitFlags::*field, typedinput::Field highField,
+                          typedinput::Field lowField);
+    bool refused(const QString &refusal);
 
     // replies/
     void handleNativeFrame(const RxBuffer &b, int position);
     void handleWriteEcho(const RxBuffer &b);
     void serveQueries(const RxBuffer &b);
+    void logUnanswered(const std::vector<int> &rows);
     void checkProbeReply(const RxBuffer &b);
     void advanceBaudProbe();
     void showMeasurement(const RxBuffer &b);
@@ -108,6 +113,7 @@ private:
     QSerialPort serialPort;
     int pollTimerId = -1;
     QString openedPortName; // as typed, for telling the user which port was lost
+    awaited::Clock awaitClock; // order and age of the raised fields
 
     struct QueryRow
     {

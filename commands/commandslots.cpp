@@ -8,9 +8,27 @@
 
 #include <QDebug>
 
-void MainWindow::send(const QByteArray &frame)
+using typedinput::Field;
+
+// False, and one log line saying so, when the frame did not leave: the port is closed or the
+// write failed.
+bool MainWindow::send(const QByteArray &frame)
 {
-    serialPort.write(frame);
+    if (serialPort.write(frame) == frame.size())
+        return true;
+    appendLog(serialPort.isOpen() ? tr("Nothing was sent: writing to the serial port failed (%1).")
+                                        .arg(serialPort.errorString())
+                                  : tr("Nothing was sent: the serial port is not open."));
+    return false;
+}
+
+// A typed value that failed its check: the user is told, and nothing is sent.
+bool MainWindow::refused(const QString &refusal)
+{
+    if (refusal.isEmpty())
+        return false;
+    tellUser(refusal);
+    return true;
 }
 
 void MainWindow::sendShown(const QByteArray &frame)
@@ -21,20 +39,25 @@ void MainWindow::sendShown(const QByteArray &frame)
 
 void MainWindow::sendQuery(const QByteArray &frame, quint8 ReplyWaitFlags::*field)
 {
-    send(frame);
-    replyWaitFlags.*field = 1;
+    if (send(frame)) {
+        replyWaitFlags.*field = 1;
+        awaitClock.raised(awaited::rowOf(field));
+    }
     ui->lineEdit_TransSend_2->setText(toHexText(frame));
 }
 
 // Index 0 of the selector queries the register into the two fields; index 1 writes them.
 void MainWindow::queryOrWritePair(const QComboBox *selector, QLineEdit *high, QLineEdit *low,
-                                  Register reg, quint8 ReplyWaitFlags::*field)
+                                  Register reg, quint8 ReplyWaitFlags::*field, Field highField,
+                                  Field lowField)
 {
     if (selector->currentIndex() == 0) {
         high->setText(QString());
         low->setText(QString());
         sendQuery(requests::query(reg), field);
     } else {
+        if (refused(typedinput::firstRefusal({{highField, high->text()}, {lowField, low->text()}})))
+            return;
         sendShown(requests::write(reg, requests::lowByteOfDecimal(high->text()),
                                   requests::lowByteOfDecimal(low->text())));
     }
@@ -78,6 +101,8 @@ void MainWindow::on_pushButton_SetFactoryConfig_clicked()
 
 void MainWindow::on_pushButton_TransSend_clicked()
 {
+    if (refused(typedinput::passThroughRefusal(ui->lineEdit_TransSend->text())))
+        return;
     const QByteArray payload = fromHexText(ui->lineEdit_TransSend->text());
     const auto frame = requests::passThroughWrite(
         requests::passThroughTarget(ui->comboBoxTransObject->currentText()), payload);
@@ -114,6 +139,9 @@ void MainWindow::on_pushButton_GetSensorData_clicked()
 
 void MainWindow::on_pushButton_2_clicked()
 {
+    if (refused(typedinput::firstRefusal(
+            {{Field::ManualCleanTime, ui->lineEdit_CleanDustTime->text()}})))
+        return;
     sendShown(requests::write(Register::ManualCleanDust, 0,
                               requests::lowByteOfDecimal(ui->lineEdit_CleanDustTime->text())));
 }
@@ -122,7 +150,8 @@ void MainWindow::on_pushButton_AutoCleanDust_clicked()
 {
     queryOrWritePair(ui->comboBoxAutoCleanDust, ui->lineEdit_AutoCleanTime,
                      ui->lineEdit_AutoCleanDustJianGe, Register::AutoCleanDust,
-                     &ReplyWaitFlags::waitAutoCleanDust);
+                     &ReplyWaitFlags::waitAutoCleanDust, Field::AutoCleanSeconds,
+                     Field::AutoCleanHours);
 }
 
 void MainWindow::on_pushButton_ManualHeat_clicked()
@@ -135,10 +164,19 @@ void MainWindow::on_pushButton_AutoHeat_clicked()
     sendShown(requests::write(Register::HeatMode, 1, 0));
 }
 
+// An exclusive group keeps its checked button checked; leave the group for the moment.
+static void uncheck(QAbstractButton *button)
+{
+    const bool exclusive = button->autoExclusive();
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(exclusive);
+}
+
 void MainWindow::on_pushButton_GetHeatMode_clicked()
 {
-    ui->radioButton_AutoHeat->setChecked(false);
-    ui->radioButton_ManualHeat->setChecked(false);
+    uncheck(ui->radioButton_AutoHeat);
+    uncheck(ui->radioButton_ManualHeat);
     sendQuery(requests::query(Register::HeatMode), &ReplyWaitFlags::waitHeatMode);
 }
 
@@ -186,6 +224,9 @@ void MainWindow::on_pushButton_GetDeviceAddr_clicked()
 
 void MainWindow::on_pushButton_SetDeviceAddr_clicked()
 {
+    if (refused(
+            typedinput::firstRefusal({{Field::DeviceAddress, ui->lineEdit_DeviceAddr->text()}})))
+        return;
     sendShown(requests::deviceAddressWrite(ui->lineEdit_DeviceAddr->text()));
 }
 
@@ -234,13 +275,15 @@ void MainWindow::on_pushButton_GetTempHumi_clicked()
 void MainWindow::on_pushButton_HeatTemp_clicked()
 {
     queryOrWritePair(ui->comboBox_HeatTemp, ui->lineEdit_HeatTempHigh, ui->lineEdit_HeatTempLow,
-                     Register::HeatTemp, &ReplyWaitFlags::waitHeatTemp);
+                     Register::HeatTemp, &ReplyWaitFlags::waitHeatTemp, Field::HeatTempHigh,
+                     Field::HeatTempLow);
 }
 
 void MainWindow::on_pushButton_HeatHumi_clicked()
 {
     queryOrWritePair(ui->comboBox_HeatHumi, ui->lineEdit_HeatHumiHigh, ui->lineEdit_HeatHumiLow,
-                     Register::HeatHumi, &ReplyWaitFlags::waitHeatHumi);
+                     Register::HeatHumi, &ReplyWaitFlags::waitHeatHumi, Field::HeatHumiHigh,
+                     Field::HeatHumiLow);
 }
 
 void MainWindow::on_pushButton_Calibrate_clicked()
@@ -252,6 +295,10 @@ void MainWindow::on_pushButton_Calibrate_clicked()
         ui->lineEdit_CalibrateFactor->setText(QString());
         sendQuery(requests::calibrationQuery(object, range), &ReplyWaitFlags::waitCalibrate);
     } else {
+        if (refused(typedinput::firstRefusal(
+                {{Field::CalibrationZero, ui->lineEdit_CalibrZero->text()},
+                 {Field::CalibrationFactor, ui->lineEdit_CalibrateFactor->text()}})))
+            return;
         sendShown(requests::calibrationWrite(object, range, ui->lineEdit_CalibrZero->text(),
                                              ui->lineEdit_CalibrateFactor->text()));
     }
@@ -269,8 +316,8 @@ void MainWindow::on_pushButton_GetFactor_clicked()
 void MainWindow::on_pushButton_GetBaudrate_clicked()
 {
     serialPort.setBaudRate(baudprobe::startRate, QSerialPort::AllDirections);
-    send(baudprobe::probeRequest());
-    replyWaitFlags.baudProbeState = 1;
+    if (send(baudprobe::probeRequest()))
+        replyWaitFlags.baudProbeState = 1;
 }
 
 void MainWindow::on_pushButton_SetBaudrate_clicked()

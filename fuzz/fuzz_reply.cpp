@@ -7,6 +7,7 @@
 
 #include "fuzzcheck.h"
 
+#include "replies/awaited.h"
 #include "replies/baudprobe.h"
 #include "replies/classify.h"
 #include "replies/decoders.h"
@@ -61,6 +62,14 @@ void checkNative(const RxBuffer &b, int p)
     static const QRegularExpression idForm(QStringLiteral("^[0-9a-f]{4}-[0-9a-f]{4}$"));
     static const QRegularExpression firmwareForm(
         QStringLiteral("^-?[0-9]{1,3}--?[0-9]{1,3}--?[0-9]{1,3}$"));
+    if (p >= 0 && p + 19 <= RxBuffer::capacity) {
+        quint8 sum = 0;
+        for (int i = 2; i <= 16; ++i)
+            sum = quint8(sum + b[p + i]);
+        FUZZ_CHECK(awaited::nativeChecksumMatches(b, p) == (sum == b[p + 17]));
+    } else {
+        FUZZ_CHECK(!awaited::nativeChecksumMatches(b, p));
+    }
     const decode::NativeFrameContent content = decode::nativeFrame(b, p);
     switch (content.reply) {
     case decode::NativeReply::DeviceId:
@@ -217,16 +226,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (const auto echo = decode::writeEcho(b))
             FUZZ_CHECK(std::strlen(decode::writeEchoMessage(*echo)) > 0);
         break;
-    case ReplyKind::FunctionThree:
-        for (const FieldRow &row : fieldRows) {
-            if (replyWaitFlags.*row.field != 1)
-                continue;
-            replyWaitFlags.*row.field = 0;
-            row.decoder(b, object);
+    case ReplyKind::FunctionThree: {
+        // At most one raised field is served: with every field raised from outside (no order),
+        // the first row whose query the whole, intact reply fits.
+        awaited::Clock clock;
+        const int served = clock.serve(b, replyWaitFlags);
+        int firstFitting = -1;
+        for (int row = 0; row < awaited::queryCount && firstFitting < 0; ++row) {
+            const int whole = 5 + b[2];
+            if (before.*fieldRows[row].field == 1 &&
+                b[2] == 2 * awaited::queries[row].registerCount && read.size() >= whole &&
+                whole <= RxBuffer::capacity && crc16Modbus(read.left(whole)) == 0)
+                firstFitting = row;
         }
-        for (const FieldRow &row : fieldRows)
-            FUZZ_CHECK(replyWaitFlags.*row.field == 0);
+        FUZZ_CHECK(served == firstFitting);
+        for (int row = 0; row < awaited::queryCount; ++row)
+            FUZZ_CHECK(replyWaitFlags.*fieldRows[row].field ==
+                       (row == served ? 0 : before.*fieldRows[row].field));
+        if (served >= 0)
+            fieldRows[served].decoder(b, object);
         break;
+    }
     case ReplyKind::Unmatched:
         break;
     }

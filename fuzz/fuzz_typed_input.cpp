@@ -8,6 +8,7 @@
 #include "fuzzcheck.h"
 
 #include "commands/requests.h"
+#include "commands/typedinput.h"
 #include "serial/codec.h"
 
 #include <QStringList>
@@ -73,6 +74,31 @@ void checkDecimal(const QString &text)
     FUZZ_CHECK(requests::passThroughTarget(text) == requests::lowByteOfDecimal(text));
 }
 
+// A value that passes its check lies in its range and is what the request builders send.
+void checkTyped(const QString &text)
+{
+    for (const typedinput::FieldRange &range : typedinput::fieldRanges) {
+        const typedinput::Checked checked = typedinput::check(range.field, text);
+        FUZZ_CHECK(checked.value.has_value() == checked.refusal.isEmpty());
+        if (!checked.value)
+            continue;
+        FUZZ_CHECK(*checked.value >= range.min && *checked.value <= range.max);
+        if (range.base == 16)
+            FUZZ_CHECK(requests::deviceAddressFromText(text) == *checked.value);
+        else
+            FUZZ_CHECK(requests::lowByteOfDecimal(text) == quint8(*checked.value & 0xFF));
+    }
+    if (!typedinput::passThroughRefusal(text).isEmpty())
+        return;
+    const QStringList parts = text.split(QLatin1Char(' '));
+    for (int i = 0; i < parts.size(); ++i) {
+        bool ok = false;
+        const int value = parts.at(i).toInt(&ok, 16);
+        FUZZ_CHECK((ok && value >= 0 && value <= 255) ||
+                   (parts.at(i).isEmpty() && i > 0 && i == parts.size() - 1));
+    }
+}
+
 void checkDeviceAddress(const QString &text)
 {
     const quint8 address = requests::deviceAddressFromText(text);
@@ -132,6 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         checkHexText(text);
         checkDecimal(text);
         checkDeviceAddress(text);
+        checkTyped(text);
     }
     checkCalibration(object, range, texts.at(0), texts.at(1));
     checkCalibration(object, range, texts.at(2), texts.at(3));

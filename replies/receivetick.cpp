@@ -12,7 +12,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-// Served by every function-3 reply, in this order.
+// The raised fields, in the order of the flags and of awaited::queries.
 const MainWindow::QueryRow MainWindow::queryRows[13] = {
     {&ReplyWaitFlags::waitSensorData, &MainWindow::showMeasurement},
     {&ReplyWaitFlags::waitAutoCleanDust, &MainWindow::showAutoCleanDust},
@@ -46,7 +46,9 @@ void MainWindow::timerEvent(QTimerEvent *)
         handleWriteEcho(buffer);
         break;
     case ReplyKind::FunctionThree:
-        serveQueries(buffer);
+        // The running baud search's answer is its own, not a value for a raised field.
+        if (replyWaitFlags.baudProbeState == 0 || !baudprobe::acceptsReply(buffer))
+            serveQueries(buffer);
         checkProbeReply(buffer);
         break;
     case ReplyKind::Unmatched:
@@ -56,11 +58,20 @@ void MainWindow::timerEvent(QTimerEvent *)
     // Only unread input is dropped: requests written during this tick must still reach the line.
     if (serialPort.isOpen())
         serialPort.clear(QSerialPort::Input);
+    logUnanswered(awaitClock.tick(replyWaitFlags));
     advanceBaudProbe();
+}
+
+void MainWindow::logUnanswered(const std::vector<int> &rows)
+{
+    for (const int row : rows)
+        appendLog(tr("No valid answer came to the %1 query.").arg(tr(awaited::queries[row].name)));
 }
 
 void MainWindow::handleNativeFrame(const RxBuffer &b, int position)
 {
+    if (!awaited::nativeChecksumMatches(b, position))
+        return; // logged as hex only
     const decode::NativeFrameContent content = decode::nativeFrame(b, position);
     switch (content.reply) {
     case decode::NativeReply::DeviceId:
@@ -86,14 +97,12 @@ void MainWindow::handleWriteEcho(const RxBuffer &b)
     appendLog(message);
 }
 
+// A whole, intact reply serves the oldest raised field whose query it fits, and no other.
 void MainWindow::serveQueries(const RxBuffer &b)
 {
-    for (const QueryRow &row : queryRows) {
-        if (replyWaitFlags.*row.field != 1)
-            continue;
-        replyWaitFlags.*row.field = 0;
-        (this->*row.show)(b);
-    }
+    const int row = awaitClock.serve(b, replyWaitFlags);
+    if (row >= 0)
+        (this->*queryRows[row].show)(b);
 }
 
 void MainWindow::checkProbeReply(const RxBuffer &b)

@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "serial/porthint.h"
+
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -30,8 +32,11 @@ void MainWindow::on_pushButtonOpen_clicked()
     serialPort.setPortName(portName);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         const QString reason = serialPort.errorString();
+        const QString advice = porthint::openAdvice(
+            porthint::troubleOf(serialPort.error() == QSerialPort::PermissionError,
+                                porthint::deviceFileRefusesUser(portName)));
         enterClosedState();
-        tellUser(tr("Cannot open serial port \"%1\": %2").arg(portName, reason));
+        tellUser(tr("Cannot open serial port \"%1\": %2").arg(portName, reason) + advice);
         return;
     }
     const qint32 baud = ui->comboBox_BoudRate->currentText().toInt(nullptr, 10);
@@ -54,6 +59,8 @@ void MainWindow::enterClosedState()
 {
     ui->pushButtonOpen->setEnabled(true);
     ui->pushButtonClose->setEnabled(false);
+    // Queries that went out on this port can no longer be answered.
+    logUnanswered(awaitClock.lowerAll(replyWaitFlags));
     if (pollTimerId != -1) {
         killTimer(pollTimerId);
         pollTimerId = -1;
@@ -68,7 +75,8 @@ void MainWindow::onPortError(QSerialPort::SerialPortError error)
         error != QSerialPort::ResourceError)
         return;
     const QString message = tr("Serial port \"%1\" was lost and has been closed: %2")
-                                .arg(openedPortName, serialPort.errorString());
+                                .arg(openedPortName, serialPort.errorString()) +
+                            porthint::lostAdvice();
     serialPort.close();
     enterClosedState();
     // The port's own notifier emitted this; tell the user once control is back in the event loop.

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "messageboxcloser.h"
+#include "serial/codec.h"
 #include "simulatorprocess.h"
 
 #include <QtTest>
@@ -33,7 +34,14 @@ private slots:
     void readOnlyValues();
     void sleepAndWake();
     void protocolSwitchesAndFactoryReset();
-    void twoQueriesServedByOneAnswer();
+    void twoQueriesNeverShareAnAnswer();
+    void faultyReplyShowsNothingUntilTheNextWholeOne_data();
+    void faultyReplyShowsNothingUntilTheNextWholeOne();
+    void unansweredQueryEndsInOneLine_data();
+    void unansweredQueryEndsInOneLine();
+    void temperatureReplyNeverMakesAMeasurementLine();
+    void typedEntries_data();
+    void typedEntries();
 
     void deviceIdAndFirmwareEveryTime();
     void baudSearchFindsTheSensor_data();
@@ -53,6 +61,10 @@ private:
     bool isChecked(const char *name) const;
     QString logText() const { return window->findChild<QTextEdit *>("textEditPM")->toPlainText(); }
     void clickAndAwaitAnswer(const char *name);
+    static QString noAnswerLine(const char *query)
+    {
+        return QString("查询“%1”未收到有效应答。").arg(QString::fromUtf8(query));
+    }
 
     QTranslator catalogue;
     std::unique_ptr<SimulatorProcess> sim;
@@ -196,6 +208,15 @@ void EndToEndTest::heaterSetAndQueried()
     clickAndAwaitAnswer("pushButton_AutoHeat");
 
     click("pushButton_GetHeatMode");
+    QTRY_VERIFY_WITH_TIMEOUT(isChecked("radioButton_AutoHeat"), answerTimeoutMs);
+
+    // The query clears both buttons, the checked one included, and leaves on the line.
+    const int requestsBefore = sim->log().count(" rx 00 03 00 ab 00 01 f4 3b");
+    click("pushButton_GetHeatMode");
+    QVERIFY(!isChecked("radioButton_AutoHeat"));
+    QVERIFY(!isChecked("radioButton_ManualHeat"));
+    QTRY_COMPARE_WITH_TIMEOUT(sim->log().count(" rx 00 03 00 ab 00 01 f4 3b"), requestsBefore + 1,
+                              answerTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(isChecked("radioButton_AutoHeat"), answerTimeoutMs);
 
     select("comboBox_HeatTemp", 1);
@@ -356,9 +377,9 @@ void EndToEndTest::protocolSwitchesAndFactoryReset()
 
     // In the native protocol the sensor no longer answers Modbus reads.
     click("pushButton_GetDeviceAddr");
-    QTest::qWait(900);
+    QTRY_VERIFY_WITH_TIMEOUT(logText().endsWith(noAnswerLine("设备地址")), answerTimeoutMs);
     QCOMPARE(text("lineEdit_DeviceAddr"), QString());
-    QCOMPARE(replyWaitFlags.waitDeviceAddr, quint8(1));
+    QCOMPARE(replyWaitFlags.waitDeviceAddr, quint8(0));
 
     click("pushButton_ChangeToModbus");
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 2, answerTimeoutMs);
@@ -380,17 +401,180 @@ void EndToEndTest::protocolSwitchesAndFactoryReset()
     QCOMPARE(text("lineEdit_HeatTempHigh"), QString("30"));
 }
 
-void EndToEndTest::twoQueriesServedByOneAnswer()
+// Both answers usually arrive in one read, of which only the first reply is read: the
+// temperature answer no longer shows humidity 60 as device address "3c".
+void EndToEndTest::twoQueriesNeverShareAnAnswer()
 {
     start({"--temperature", "21", "--humidity", "60"});
-    // Both requests leave before the next tick; the first answer serves both fields.
     click("pushButton_GetTempHumi");
     click("pushButton_GetDeviceAddr");
     QTRY_COMPARE_WITH_TIMEOUT(text("lineEdit_Temp"), QString("21"), answerTimeoutMs);
-    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(0));
-    QCOMPARE(replyWaitFlags.waitDeviceAddr, quint8(0));
-    // Humidity 60 (0x3c) is byte 4 of that answer, read as the device address.
-    QCOMPARE(text("lineEdit_DeviceAddr"), QString("3c"));
+    QTRY_COMPARE_WITH_TIMEOUT(replyWaitFlags.waitDeviceAddr, quint8(0), answerTimeoutMs);
+    if (text("lineEdit_DeviceAddr").isEmpty())
+        QVERIFY(logText().contains(noAnswerLine("设备地址")));
+    else
+        QCOMPARE(text("lineEdit_DeviceAddr"), QString("1"));
+}
+
+void EndToEndTest::faultyReplyShowsNothingUntilTheNextWholeOne_data()
+{
+    QTest::addColumn<QStringList>("faults"); // the second reply is faulty
+    QTest::addColumn<int>("hexLines");       // lines it leaves in the log
+    QTest::newRow("corrupted") << QStringList{"--corrupt-every", "2"} << 1;
+    QTest::newRow("split across ticks: short, then the rest")
+        << QStringList{"--split-every", "2", "--split-pause", "450"} << 2;
+}
+
+void EndToEndTest::faultyReplyShowsNothingUntilTheNextWholeOne()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(int, hexLines);
+    start(faults + QStringList{"--unit", "1=466,466,801", "--unit", "2=466,466,801", "--unit",
+                               "3=466,466,801", "--unit", "4=466,466,801"});
+    const QString line = "All Sensor: PM2.5 = 46.6  PM10 = 46.6  PM100 = 801";
+    click("pushButton_GetSensorData");
+    QTRY_VERIFY_WITH_TIMEOUT(logText().endsWith(line), answerTimeoutMs);
+
+    const int linesBefore = logText().count('\n');
+    click("pushButton_GetSensorData");
+    QTRY_COMPARE_WITH_TIMEOUT(logText().count('\n'), linesBefore + hexLines, answerTimeoutMs);
+    QVERIFY(logText().endsWith(' '));
+    QCOMPARE(replyWaitFlags.waitSensorData, quint8(1));
+
+    click("pushButton_GetSensorData");
+    QTRY_COMPARE_WITH_TIMEOUT(logText().count("PM2.5"), 2, answerTimeoutMs);
+    QVERIFY(logText().endsWith(line));
+}
+
+void EndToEndTest::unansweredQueryEndsInOneLine_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("lateReply"); // logged after the line, shown nowhere
+    QTest::newRow("self-check dropped")
+        << QStringList{"--drop-every", "1"} << "pushButton_GetSelfCheck"
+        << "自检状态"
+        << "";
+    QTest::newRow("temperature late")
+        << QStringList{"--delay-every", "1", "--delay-ms", "1600"} << "pushButton_GetTempHumi"
+        << "内部温湿度"
+        << "\n01 03 02 19 2d ";
+}
+
+void EndToEndTest::unansweredQueryEndsInOneLine()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QString, button);
+    QFETCH(QString, query);
+    QFETCH(QString, lateReply);
+    start(faults);
+    click(qPrintable(button));
+    QTRY_COMPARE_WITH_TIMEOUT(logText(), noAnswerLine(qPrintable(query)), answerTimeoutMs);
+    const ReplyWaitFlags none{};
+    QVERIFY(memcmp(&replyWaitFlags, &none, sizeof none) == 0);
+    if (!lateReply.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(logText().contains(lateReply), answerTimeoutMs);
+    for (const char *box : {"checkBox_Selfcheck1", "checkBox_Selfcheck2", "checkBox_Selfcheck3",
+                            "checkBox_Selfcheck4"})
+        QVERIFY(!isChecked(box));
+    QCOMPARE(text("lineEdit_Temp"), QString());
+}
+
+void EndToEndTest::temperatureReplyNeverMakesAMeasurementLine()
+{
+    start({"--drop-every", "2"}); // the measurement's answer is dropped
+    click("pushButton_GetDeviceAddr");
+    QTRY_COMPARE_WITH_TIMEOUT(text("lineEdit_DeviceAddr"), QString("1"), answerTimeoutMs);
+    click("pushButton_GetSensorData");
+    QTRY_VERIFY_WITH_TIMEOUT(sim->log().contains("reply 2 dropped"), answerTimeoutMs);
+    click("pushButton_GetTempHumi");
+    QTRY_VERIFY_WITH_TIMEOUT(logText().endsWith(noAnswerLine("检测数值")), answerTimeoutMs);
+    QCOMPARE(text("lineEdit_Temp"), QString("25"));
+    QVERIFY(!logText().contains("PM2.5"));
+}
+
+// A refused entry names its field and range in a box and the log, and nothing reaches the
+// sensor; an accepted one sends the bytes it always sent.
+void EndToEndTest::typedEntries_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("fields"); // object names, then what is typed into each
+    QTest::addColumn<QString>("refusal");    // empty: accepted
+    QTest::addColumn<QByteArray>("frame");
+    const auto row = [](const char *name, const char *button, const QStringList &fields,
+                        const char *refusal, const char *frame = "") {
+        QTest::newRow(name) << button << fields << QString::fromUtf8(refusal)
+                            << (*frame ? modbus::withCrc(QByteArray::fromHex(frame))
+                                       : QByteArray());
+    };
+    const char *clean = "pushButton_2", *temp = "pushButton_HeatTemp",
+               *addr = "pushButton_SetDeviceAddr", *calib = "pushButton_Calibrate";
+    const auto cleanTime = [](const char *t) { return QStringList{"lineEdit_CleanDustTime", t}; };
+    const auto temps = [](const char *high, const char *low) {
+        return QStringList{"lineEdit_HeatTempHigh", "lineEdit_HeatTempLow", high, low};
+    };
+    const auto address = [](const char *t) { return QStringList{"lineEdit_DeviceAddr", t}; };
+    const auto calibration = [](const char *zero, const char *factor) {
+        return QStringList{"lineEdit_CalibrZero", "lineEdit_CalibrateFactor", zero, factor};
+    };
+    row("clean: out of range", clean, cleanTime("256"), "手动除尘时间必须是 0 到 255");
+    row("clean: empty", clean, cleanTime(""), "手动除尘时间必须是 0 到 255");
+    row("clean: sign", clean, cleanTime("-1"), "手动除尘时间必须是 0 到 255");
+    row("auto clean: junk", "pushButton_AutoCleanDust",
+        {"lineEdit_AutoCleanTime", "lineEdit_AutoCleanDustJianGe", "2O", "24"},
+        "自动除尘时间(秒)必须是 0 到 255");
+    row("heat temp: 300", temp, temps("300", "-10"), "加热温度高门限(℃)必须是 1 到 127");
+    row("heat temp: wrong base", temp, temps("0x28", "-10"), "加热温度高门限(℃)必须是 1 到 127");
+    row("heat temp: low above 0", temp, temps("40", "10"), "加热温度低门限(℃)必须是 -128 到 -1");
+    row("heat humi: decimal point", "pushButton_HeatHumi",
+        {"lineEdit_HeatHumiHigh", "lineEdit_HeatHumiLow", "90", "50.5"},
+        "加热湿度低门限(%)必须是 0 到 100");
+    row("address: 1g", addr, address("1g"), "设备地址必须是 1 到 f7 之间的十六进制数");
+    row("address: 300", addr, address("300"), "设备地址必须是 1 到 f7 之间的十六进制数");
+    row("address: 0", addr, address("0"), "设备地址必须是 1 到 f7 之间的十六进制数");
+    row("calibration: factor 1.05", calib, calibration("0", "1.05"), "比例校准必须是 0 到 255");
+    row("calibration: zero 256", calib, calibration("256", "100"), "数值校准必须是 -255 到 255");
+    row("pass-through: zz", "pushButton_TransSend", {"lineEdit_TransSend", "01 zz 03"},
+        "透传内容第 2 项“zz”");
+    row("clean 255", clean, cleanTime(" 255 "), "", "000600a900ff");
+    row("heat temp 127/-128", temp, temps("+127", "-128"), "", "000600ac7f80");
+    row("address F7", addr, address("F7"), "", "0006000000f7");
+    row("calibration -255 x255", calib, calibration("-255", "255"), "", "001000c300020400ff00ff");
+    row("pass-through, trailing space", "pushButton_TransSend", {"lineEdit_TransSend", "aa 0x1 "},
+        "", "00100111000a03aa0100");
+}
+
+void EndToEndTest::typedEntries()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, refusal);
+    QFETCH(QByteArray, frame);
+    start({});
+    for (const char *selector :
+         {"comboBoxAutoCleanDust", "comboBox_HeatTemp", "comboBox_HeatHumi", "comboBox_Calibrate"})
+        select(selector, 1);
+    for (int i = 0; i < fields.size() / 2; ++i)
+        setText(qPrintable(fields[i]), fields[fields.size() / 2 + i]);
+    if (refusal.isEmpty()) {
+        clickAndAwaitAnswer(qPrintable(button));
+        QCOMPARE(text("lineEdit_TransSend_2"), toHexText(frame));
+        QVERIFY(sim->log().contains(" rx " + toHexText(frame).trimmed().toLatin1()));
+        return;
+    }
+    MessageBoxCloser closer;
+    click(qPrintable(button));
+    QCOMPARE(closer.seen.size(), 1);
+    QVERIFY2(closer.seen[0].text.startsWith("未发送：") && closer.seen[0].text.contains(refusal),
+             qPrintable(closer.seen[0].text));
+    QCOMPARE(logText(), closer.seen[0].text);
+    QCOMPARE(text("lineEdit_TransSend_2"), QString());
+    // The next request is the first the sensor sees.
+    click("pushButton_GetTempHumi");
+    QTRY_VERIFY_WITH_TIMEOUT(sim->log().contains(" rx "), answerTimeoutMs);
+    QCOMPARE(sim->log().count(" rx "), 1);
+    QVERIFY(sim->log().contains(" rx 00 03 00 a8 00 01 04 3b"));
 }
 
 void EndToEndTest::deviceIdAndFirmwareEveryTime()
@@ -480,8 +664,9 @@ void EndToEndTest::sensorRateChangedThenFound()
     click("pushButton_GetBaudrate");
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 6000);
     QCOMPARE(closer.seen[0].text, QString("Baudrate is 19200 !"));
-    // The stale temperature query was served by the probe's answer as well.
-    QCOMPARE(text("lineEdit_Temp"), QString("0"));
+    // The stale temperature query is not served by the probe's answer; it ends unanswered.
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains(noAnswerLine("内部温湿度")), answerTimeoutMs);
+    QCOMPARE(text("lineEdit_Temp"), QString());
 }
 
 void EndToEndTest::passThroughWriteAndRead()

@@ -28,7 +28,11 @@ private slots:
     void buttonPutsItsBytesOnTheLine();
     void tickLogging_data();
     void tickLogging();
-    void twoQueriesServedByOneReply();
+    void oneReplyServesTheOldestFittingField();
+    void nativeFrameWithWrongChecksumIsOnlyLogged();
+    void closedPortSendsNothingAndRaisesNothing_data();
+    void closedPortSendsNothingAndRaisesNothing();
+    void portHeldByAnotherWindowSaysSo();
     void tickWritesSurviveTheEndOfTickClear();
     void twoNativeFramesInOneRead_data();
     void twoNativeFramesInOneRead();
@@ -166,24 +170,82 @@ void PortTickTest::tickLogging()
     pty.write(arriving);
     QTest::qWait(700);
     QCOMPARE(logText(), logged);
-    // A read with B[1] = 3 serves raised fields even when it is too short to be logged.
-    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(arriving.at(1) == 3 ? 0 : 1));
+    // No read here is a whole reply: the raised field stays raised.
+    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(1));
 }
 
-void PortTickTest::twoQueriesServedByOneReply()
+// A reply serves one field, the oldest raised one it fits; the other waits for its own reply.
+void PortTickTest::oneReplyServesTheOldestFittingField()
 {
     PtyPair pty;
     open(pty);
     button("pushButton_GetTempHumi")->click();
     button("pushButton_GetDeviceAddr")->click();
     pty.read(16);
-    pty.write(QByteArray::fromHex("000302fb37") + QByteArray::fromHex("0000"));
+    pty.write(modbus::withCrc(QByteArray::fromHex("000302fb37")));
     auto *temp = window->findChild<QLineEdit *>("lineEdit_Temp");
+    auto *address = window->findChild<QLineEdit *>("lineEdit_DeviceAddr");
     QTRY_COMPARE_WITH_TIMEOUT(temp->text(), QString("-5"), 2000);
     QCOMPARE(window->findChild<QLineEdit *>("lineEdit_Humi")->text(), QString("55"));
-    QCOMPARE(window->findChild<QLineEdit *>("lineEdit_DeviceAddr")->text(), QString("37"));
+    QCOMPARE(address->text(), QString());
     QCOMPARE(replyWaitFlags.waitTempHumi, quint8(0));
+    QCOMPARE(replyWaitFlags.waitDeviceAddr, quint8(1));
+    pty.write(modbus::withCrc(QByteArray::fromHex("0003020001")));
+    QTRY_COMPARE_WITH_TIMEOUT(address->text(), QString("1"), 2000);
     QCOMPARE(replyWaitFlags.waitDeviceAddr, quint8(0));
+    QCOMPARE(temp->text(), QString("-5"));
+}
+
+void PortTickTest::nativeFrameWithWrongChecksumIsOnlyLogged()
+{
+    PtyPair pty;
+    open(pty);
+    QByteArray reply = QByteArray::fromHex("aaa6000000000000"
+                                           "12ab0c3d"
+                                           "0000000000"
+                                           "06ab");
+    reply[17] = char(0x07);
+    pty.write(reply);
+    QTRY_COMPARE_WITH_TIMEOUT(logText(), toHexText(reply), 2000);
+    QCOMPARE(pty.read(1, 400), QByteArray()); // no firmware query follows
+    QCOMPARE(window->findChild<QLineEdit *>("Edit_DeviceID")->text(), QString("ffff-ffff"));
+}
+
+void PortTickTest::closedPortSendsNothingAndRaisesNothing_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("temperature query") << "pushButton_GetTempHumi"
+                                       << "00 03 00 a8 00 01 04 3b ";
+    QTest::newRow("sleep") << "pushButton_SetSleep"
+                           << "00 06 00 a2 00 00 29 f9 ";
+    QTest::newRow("baud search") << "pushButton_GetBaudrate"
+                                 << "";
+}
+
+void PortTickTest::closedPortSendsNothingAndRaisesNothing()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(QString, shown);
+    button(qPrintable(buttonName))->click();
+    QCOMPARE(logText(), QString("Nothing was sent: the serial port is not open."));
+    QCOMPARE(window->findChild<QLineEdit *>("lineEdit_TransSend_2")->text(), shown);
+    const ReplyWaitFlags none{};
+    QVERIFY(memcmp(&replyWaitFlags, &none, sizeof none) == 0);
+}
+
+void PortTickTest::portHeldByAnotherWindowSaysSo()
+{
+    PtyPair pty;
+    open(pty);
+    MainWindow second;
+    second.findChild<QComboBox *>("comboBoxCOM")->setEditText(pty.slavePath());
+    MessageBoxCloser closer;
+    second.findChild<QAbstractButton *>("pushButtonOpen")->click();
+    QCOMPARE(closer.seen.size(), 1);
+    QVERIFY2(closer.seen.first().text.contains("held by another program"),
+             qPrintable(closer.seen.first().text));
+    QVERIFY(second.findChild<QAbstractButton *>("pushButtonOpen")->isEnabled());
 }
 
 void PortTickTest::tickWritesSurviveTheEndOfTickClear()
@@ -283,14 +345,19 @@ void PortTickTest::lostPortClosesAndReopens()
 {
     auto pty = std::make_unique<PtyPair>();
     open(*pty);
+    button("pushButton_GetTempHumi")->click();
     MessageBoxCloser closer;
     pty->hangUp();
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 3000);
     QVERIFY2(closer.seen.first().text.contains(pty->slavePath()), qPrintable(closer.seen.first().text));
     QVERIFY(closer.seen.first().text.contains("lost"));
+    QVERIFY(closer.seen.first().text.contains("\"dialout\" group"));
     QVERIFY(button("pushButtonOpen")->isEnabled());
     QVERIFY(!button("pushButtonClose")->isEnabled());
     QVERIFY(logText().contains("lost"));
+    // The query that went out on the lost port is lowered with its line.
+    QCOMPARE(replyWaitFlags.waitTempHumi, quint8(0));
+    QVERIFY(logText().contains("No valid answer came to the temperature and humidity query."));
 
     PtyPair second;
     open(second);
