@@ -55,7 +55,7 @@ public:
     void close();
     bool isOpen() const { return port_.isOpen(); }
     QString errorText() const { return errorText_; }
-    QString portName() const { return port_.portName(); }
+    QString portName() const { return portPath_; }
 
     bool setBaudRate(qint32 baudRate);
     qint32 baudRate() const { return port_.baudRate(); }
@@ -104,6 +104,7 @@ private:
     void drainStray();
 
     QSerialPort port_;
+    QString portPath_;
     QTimer timeout_;
     QTimer silence_;
     QTimer gap_;
