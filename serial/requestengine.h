@@ -17,7 +17,7 @@ struct EngineCounters
     quint64 replies = 0;  // verified replies, exceptions included
     quint64 timeouts = 0;
     quint64 incomplete = 0;
-    quint64 crcErrors = 0; // CRC and native checksum
+    quint64 crcErrors = 0;  // CRC and native checksum
     quint64 badReplies = 0; // frame, unit, function, count or echo wrong
     quint64 exceptions = 0;
     quint64 strayBytes = 0; // arrived outside a transaction, or past a complete reply

@@ -44,10 +44,14 @@ private:
 
 namespace {
 // Readings the simulator is started with, so the expected values below come from here.
-const QStringList readings = {"--unit",        "1=100,400,700", "--unit",       "2=120,420,720",
-                              "--unit",        "3=140,440,740", "--unit",       "4=160,460,760",
-                              "--temperature", "-7",            "--humidity",   "38",
-                              "--self-check",  "0x0b",          "--verbose"};
+const QStringList readings = {"--unit",        "1=100,400,700",
+                              "--unit",        "2=120,420,720",
+                              "--unit",        "3=140,440,740",
+                              "--unit",        "4=160,460,760",
+                              "--temperature", "-7",
+                              "--humidity",    "38",
+                              "--self-check",  "0x0b",
+                              "--verbose"};
 
 QJsonObject withoutPort(QJsonObject object)
 {
@@ -188,8 +192,7 @@ void CtlTest::setAddressThenReadAtIt()
     const Run atNew = ctl({"--port", sim->ptyPath(), "--address", "17", "read"});
     QCOMPARE(atNew.exitCode, 0);
     QVERIFY(atNew.out.contains("avg     13.0"));
-    const Run atOld =
-        ctl({"--port", sim->ptyPath(), "--address", "1", "--timeout", "200", "read"});
+    const Run atOld = ctl({"--port", sim->ptyPath(), "--address", "1", "--timeout", "200", "read"});
     QCOMPARE(atOld.exitCode, 3);
     QVERIFY(atOld.out.isEmpty());
 }
@@ -216,8 +219,7 @@ void CtlTest::badReplies_data()
     QTest::newRow("corrupt") << QStringList{"--corrupt-every", "1"} << once << 4
                              << "read object avg: the reply's CRC does not match (received 01 03";
     QTest::newRow("corrupt every second, retried")
-        << QStringList{"--corrupt-every", "2"} << QStringList{"read", "--object", "all"} << 0
-        << "";
+        << QStringList{"--corrupt-every", "2"} << QStringList{"read", "--object", "all"} << 0 << "";
     QTest::newRow("dropped") << QStringList{"--drop-every", "1"} << once << 3
                              << "read object avg: no answer before the timeout";
     QTest::newRow("late") << QStringList{"--delay-every", "1", "--delay-ms", "600"}
@@ -265,14 +267,14 @@ void CtlTest::scriptedReplies_data()
                                  << "the reply is not from the addressed unit";
     QTest::newRow("function 4") << QByteArray("010408007801c203150000b58a") << 4
                                 << "the reply carries another function than the request";
-    QTest::newRow("two registers of four") << QByteArray("010304007801c2fa2b") << 4
-                                           << "byte or register count does not match";
+    QTest::newRow("two registers of four")
+        << QByteArray("010304007801c2fa2b") << 4 << "byte or register count does not match";
     QTest::newRow("exception 02") << QByteArray("018302c0f1") << 5
                                   << "exception 02 (illegal data address)";
     QTest::newRow("exception 03") << QByteArray("0183030131") << 5
                                   << "exception 03 (illegal data value)";
-    QTest::newRow("noise before the reply") << QByteArray("ff010308007801c2031500000450") << 4
-                                            << "the reply's CRC does not match";
+    QTest::newRow("noise before the reply")
+        << QByteArray("ff010308007801c2031500000450") << 4 << "the reply's CRC does not match";
     QTest::newRow("silence") << QByteArray() << 3 << "no answer before the timeout";
 }
 
@@ -309,11 +311,11 @@ void CtlTest::badCommandLines_data()
     QTest::newRow("timeout 0") << QStringList{"--timeout", "0", "read"} << "--timeout: '0'";
     QTest::newRow("extra argument") << QStringList{"info", "now"} << "unexpected argument 'now'";
     QTest::newRow("get nothing") << QStringList{"get"} << "name at least one key";
-    QTest::newRow("get an action") << QStringList{"get", "clean.now"}
-                                   << "clean.now is an action and has nothing to read";
+    QTest::newRow("get an action")
+        << QStringList{"get", "clean.now"} << "clean.now is an action and has nothing to read";
     QTest::newRow("unknown key") << QStringList{"set", "fan=1"} << "unknown key 'fan'";
-    QTest::newRow("set a reading") << QStringList{"set", "temperature=20"}
-                                   << "temperature is a reading and cannot be set";
+    QTest::newRow("set a reading")
+        << QStringList{"set", "temperature=20"} << "temperature is a reading and cannot be set";
     QTest::newRow("no value") << QStringList{"set", "heater.temp-high"} << "expected KEY=VALUE";
     QTest::newRow("above the range") << QStringList{"set", "heater.temp-high=128"}
                                      << "heater.temp-high: 128 is outside -128 to 127 °C";
@@ -323,15 +325,15 @@ void CtlTest::badCommandLines_data()
                                   << "clean.interval-hours: '6h' is not 0 to 255 h";
     QTest::newRow("unit 5") << QStringList{"set", "work-units=1,5"}
                             << "work-units: '1,5' is not units 1 to 4";
-    QTest::newRow("unknown choice") << QStringList{"set", "heater.mode=warm"}
-                                    << "heater.mode: 'warm' is not auto, manual";
+    QTest::newRow("unknown choice")
+        << QStringList{"set", "heater.mode=warm"} << "heater.mode: 'warm' is not auto, manual";
     QTest::newRow("unknown rate") << QStringList{"set", "rate=2400"}
                                   << "rate: '2400' is not 4800, 9600, 19200";
     QTest::newRow("good value, then a bad one")
         << QStringList{"set", "heater.temp-low=-12", "calibration.1.pm25.zero-offset=-256"}
         << "calibration.1.pm25.zero-offset: -256 is outside -255 to 255";
-    QTest::newRow("scan past 247") << QStringList{"scan", "--addresses", "1-300"}
-                                   << "--addresses: '1-300'";
+    QTest::newRow("scan past 247")
+        << QStringList{"scan", "--addresses", "1-300"} << "--addresses: '1-300'";
 }
 
 void CtlTest::badCommandLines()
