@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <cmath>
+#include <algorithm>
 #include <iterator>
 
 namespace {

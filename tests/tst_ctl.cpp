@@ -26,6 +26,7 @@ private slots:
     void badReplies();
     void scriptedReplies_data();
     void scriptedReplies();
+    void readBackThatDiffers();
     void badCommandLines_data();
     void badCommandLines();
     void unwritableOutput();
@@ -298,6 +299,28 @@ void CtlTest::scriptedReplies()
     QVERIFY(process->readAllStandardOutput().isEmpty());
     const QString err = QString::fromUtf8(process->readAllStandardError());
     QVERIFY2(err.contains(message), qPrintable(err));
+}
+
+void CtlTest::readBackThatDiffers()
+{
+    PtyPair peer;
+    QVERIFY(peer.isValid());
+    std::unique_ptr<QProcess> process(startCtl({"--port", peer.slavePath(), "--address", "1",
+                                                "--retries", "0", "set", "heater.temp-high=40"}));
+    const QByteArray read = QByteArray::fromHex("010300ac0001442b");
+    const QByteArray thresholds30AndMinus5 = QByteArray::fromHex("0103021efbf067");
+    QCOMPARE(peer.read(8, 10000), read);
+    QVERIFY(peer.write(thresholds30AndMinus5));
+    const QByteArray write = QByteArray::fromHex("010600ac28fb1668");
+    QCOMPARE(peer.read(8, 10000), write);
+    QVERIFY(peer.write(write));
+    QCOMPARE(peer.read(8, 10000), read);
+    QVERIFY(peer.write(thresholds30AndMinus5));
+    QVERIFY(process->waitForFinished(10000));
+    QCOMPARE(process->exitCode(), 1);
+    QVERIFY(process->readAllStandardOutput().isEmpty());
+    QVERIFY(process->readAllStandardError().contains(
+        "set heater.temp-high: wrote 40, the sensor reports 30"));
 }
 
 void CtlTest::badCommandLines_data()
