@@ -425,7 +425,7 @@ void CtlTest::badCommandLines()
     QVERIFY(run.out.isEmpty());
     // A request that did reach the simulator would be in its log by now: ctl has exited.
     sim->stop();
-    QVERIFY2(sim->requests().isEmpty(), sim->log().constData());
+    QVERIFY2(sim->received().isEmpty(), sim->log().constData());
 }
 
 void CtlTest::unwritableOutput()
