@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PX8107_BUILD_DIR:-$root/build}
+bash "$root/scripts/install-deps.sh" bash-completion
 bash "$root/scripts/build.sh"
 rm -f "$build"/px8107_*.deb
 (cd "$build" && cpack -G DEB)
@@ -40,4 +41,11 @@ echo "The installed simulator runs, linked at $link"
 
 /usr/bin/px8107ctl --version
 /usr/bin/px8107ctl --port "$link" read
-echo "The package installs, runs and reads from the installed simulator."
+# The installed completion offers the installed program's commands and setting keys.
+completions=$(bash -c 'source /usr/share/bash-completion/bash_completion
+  source /usr/share/bash-completion/completions/px8107ctl
+  COMP_WORDS=(px8107ctl get heater.t); COMP_CWORD=2; COMP_LINE="px8107ctl get heater.t"
+  COMP_POINT=${#COMP_LINE}; _px8107ctl; echo "${COMPREPLY[*]}"')
+[ "$completions" = "heater.temp-high heater.temp-low" ] ||
+  { echo "bash completion of 'px8107ctl get heater.t' gave: $completions" >&2; exit 1; }
+echo "The package installs, runs, reads from the installed simulator and completes in bash."
