@@ -183,7 +183,7 @@ bool readMeasurement(ProfileReader &reader, const QJsonObject &m, EolProfile &pr
 
 QString number(double value)
 {
-    return formatValue(std::round(value * 1000) / 1000);
+    return numberText(std::round(value * 1000) / 1000);
 }
 
 } // namespace
@@ -196,10 +196,10 @@ bool Limits::contains(double value) const
 QString Limits::text() const
 {
     if (min && max)
-        return formatValue(*min) + QStringLiteral(" … ") + formatValue(*max);
+        return numberText(*min) + QStringLiteral(" … ") + numberText(*max);
     if (min)
-        return QStringLiteral("≥ ") + formatValue(*min);
-    return QStringLiteral("≤ ") + formatValue(max.value_or(0));
+        return QStringLiteral("≥ ") + numberText(*min);
+    return QStringLiteral("≤ ") + numberText(max.value_or(0));
 }
 
 bool parseEolProfile(const QByteArray &json, const QString &baseDirectory, EolProfile &profile,
@@ -374,7 +374,7 @@ EolResult evaluateEol(const EolProfile &profile, const EolMeasurements &measured
             if (profile.noise[q]) {
                 const double sd = standardDeviation(values);
                 add(QStringLiteral("noise %1 %2").arg(label, object),
-                    enough ? number(sd) : QString(), "≤ " + formatValue(*profile.noise[q]),
+                    enough ? number(sd) : QString(), "≤ " + numberText(*profile.noise[q]),
                     enough && sd <= *profile.noise[q]);
             }
         }
@@ -387,7 +387,7 @@ EolResult evaluateEol(const EolProfile &profile, const EolMeasurements &measured
                                        : 0;
         if (profile.spreadAbsolute[q])
             add(QStringLiteral("spread %1").arg(label), allUnits ? number(spread) : QString(),
-                "≤ " + formatValue(*profile.spreadAbsolute[q]),
+                "≤ " + numberText(*profile.spreadAbsolute[q]),
                 allUnits && spread <= *profile.spreadAbsolute[q]);
         if (profile.spreadRelative[q]) {
             // Relative to the average object when it is measured, else to the mean of the units.
@@ -396,7 +396,7 @@ EolResult evaluateEol(const EolProfile &profile, const EolMeasurements &measured
             const double relative = reference > 0 ? spread / reference : 0;
             add(QStringLiteral("relative spread %1").arg(label),
                 defined ? number(relative) : QString(),
-                "≤ " + formatValue(*profile.spreadRelative[q]),
+                "≤ " + numberText(*profile.spreadRelative[q]),
                 defined && relative <= *profile.spreadRelative[q]);
         }
     }

@@ -64,7 +64,7 @@ QString isoUtcMs(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
-QString formatValue(double value)
+QString numberText(double value)
 {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
@@ -96,7 +96,7 @@ QByteArray csvRow(const SampleRow &row, bool withEnvironment)
             continue;
         line += ',';
         if (const std::optional<double> &value = row.*column.value)
-            line += formatValue(*value).toUtf8();
+            line += numberText(*value).toUtf8();
     }
     return line + ',' + csvField(row.status) + ',' + (row.late ? "1" : "0") + "\r\n";
 }
@@ -127,7 +127,7 @@ QByteArray influxLine(const SampleRow &row, bool withEnvironment)
     for (const ValueColumn &column : valueColumns) {
         const std::optional<double> &value = row.*column.value;
         if (columnIncluded(column, withEnvironment) && value)
-            line += ',' + QByteArray(column.name) + '=' + formatValue(*value).toUtf8();
+            line += ',' + QByteArray(column.name) + '=' + numberText(*value).toUtf8();
     }
     line += ",status=" + influxString(row.status);
     line += QByteArray(",late=") + (row.late ? "true" : "false");

@@ -51,4 +51,4 @@ QByteArray influxLine(const SampleRow &row, bool withEnvironment);
 // One CSV field quoted when it holds a separator, a quote or a line break.
 QByteArray csvField(const QString &text);
 QString isoUtcMs(const QDateTime &time);
-QString formatValue(double value);
+QString numberText(double value);
