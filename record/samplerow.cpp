@@ -59,6 +59,24 @@ std::optional<RecordFormat> recordFormatFromName(const QString &name)
     return std::nullopt;
 }
 
+QByteArray recordHeader(RecordFormat format, bool withEnvironment)
+{
+    return format == RecordFormat::Csv ? csvHeader(withEnvironment) : QByteArray();
+}
+
+QByteArray recordLine(RecordFormat format, const SampleRow &row, bool withEnvironment)
+{
+    switch (format) {
+    case RecordFormat::Csv:
+        return csvRow(row, withEnvironment);
+    case RecordFormat::JsonLines:
+        return jsonLine(row, withEnvironment);
+    case RecordFormat::Influx:
+        break;
+    }
+    return influxLine(row, withEnvironment);
+}
+
 QString isoUtcMs(const QDateTime &time)
 {
     return time.toUTC().toString(Qt::ISODateWithMs);

@@ -48,6 +48,10 @@ QByteArray csvRow(const SampleRow &row, bool withEnvironment);
 QByteArray jsonLine(const SampleRow &row, bool withEnvironment);
 QByteArray influxLine(const SampleRow &row, bool withEnvironment);
 
+// The line of a row in the format; the header is empty for formats without one.
+QByteArray recordHeader(RecordFormat format, bool withEnvironment);
+QByteArray recordLine(RecordFormat format, const SampleRow &row, bool withEnvironment);
+
 // One CSV field quoted when it holds a separator, a quote or a line break.
 QByteArray csvField(const QString &text);
 QString isoUtcMs(const QDateTime &time);
