@@ -27,6 +27,7 @@ bool readFirstLine(const QString &path, QByteArray &line, QString &error)
 bool RecordFile::open(const QString &path, const QByteArray &header, QString &error)
 {
     path_ = path;
+    headerRefused_ = false;
     if (path.isEmpty()) {
         if (!file_.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             error = tr("cannot write to standard output: %1").arg(file_.errorString());
@@ -40,6 +41,7 @@ bool RecordFile::open(const QString &path, const QByteArray &header, QString &er
         if (!readFirstLine(path, existingHeader, error))
             return false;
         if (existingHeader != header) {
+            headerRefused_ = true;
             error = tr("%1 has other columns than this recording (%2 against %3); "
                        "choose another file")
                         .arg(path, QString::fromUtf8(existingHeader.trimmed()),

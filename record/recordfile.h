@@ -14,8 +14,11 @@ public:
     bool open(const QString &path, const QByteArray &header, QString &error);
     bool writeLine(const QByteArray &line, QString &error);
     QString displayName() const;
+    // The last open() failed because the file has other columns, not because of the file system.
+    bool headerRefused() const { return headerRefused_; }
 
 private:
     QFile file_;
     QString path_;
+    bool headerRefused_ = false;
 };
