@@ -18,11 +18,13 @@ private slots:
     void monitorFaultRows();
     void monitorStopped_data();
     void monitorStopped();
+    void monitorPortLostAndBack();
     void monitorOutputRefused_data();
     void monitorOutputRefused();
     void snapshotApplySnapshot();
     void applyRefusesBadFiles_data();
     void applyRefusesBadFiles();
+    void interruptedApplyCompleted();
     void endOfLineTest_data();
     void endOfLineTest();
 
@@ -66,6 +68,31 @@ static int writesIn(const QByteArray &log)
 {
     static const QRegularExpression write(QStringLiteral(" rx [0-9a-f]{2} (06|10) "));
     return int(QString::fromLatin1(log).count(write));
+}
+
+static QList<QList<QByteArray>> csvRows(const QByteArray &csv)
+{
+    QList<QList<QByteArray>> rows;
+    for (const QByteArray &line : csv.trimmed().split('\n').mid(1))
+        rows << line.trimmed().split(',');
+    return rows;
+}
+
+void CtlRecordingTest::monitorPortLostAndBack()
+{
+    const QString link = dir.filePath("sensor");
+    SimulatorProcess sim({"--link", link, "--vanish-after", "14", "--return-after", "1500"});
+    QVERIFY(sim.start());
+    const CtlRun run = runCtl({"--port", link, "--baud", "9600", "--address", "1", "monitor",
+                               "--interval", "0.5", "--samples", "14"});
+    QCOMPARE(run.exitCode, 0);
+    QString statuses;
+    for (const QList<QByteArray> &f : csvRows(run.out)) {
+        statuses += f[7] == "ok" ? 'o' : f[7] == "port-lost" ? 'L' : '?';
+        if (f[7] != "ok")
+            QCOMPARE(f.mid(4, 3), (QList<QByteArray>{"", "", ""}));
+    }
+    QVERIFY2(QRegularExpression("^o+L+o+$").match(statuses).hasMatch(), qPrintable(statuses));
 }
 
 void CtlRecordingTest::monitorRowsOnTheGrid()
@@ -221,6 +248,7 @@ void CtlRecordingTest::snapshotApplySnapshot()
     QCOMPARE(applied.exitCode, 0);
     QVERIFY(applied.out.contains(QByteArray("heater.temp-low")));
     const int writesAfterApply = writesIn(second.log());
+    QVERIFY(writesAfterApply > writesBefore);
     const CtlRun again = runCtl(lineOptions(second) + QStringList{"--json", "apply", file});
     QCOMPARE(again.exitCode, 0);
     QCOMPARE(writesIn(second.log()), writesAfterApply);
@@ -264,6 +292,33 @@ void CtlRecordingTest::applyRefusesBadFiles()
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(named), run.err.constData());
     QVERIFY(!sim.log().contains(" rx "));
+}
+
+void CtlRecordingTest::interruptedApplyCompleted()
+{
+    const QString link = dir.filePath("sensor");
+    SimulatorProcess sim({"--link", link, "--vanish-after", "12", "--return-after", "500"});
+    QVERIFY(sim.start());
+    const QString path = dir.filePath("wanted.json");
+    const QByteArray wanted =
+        R"({"format":"px8107-snapshot","version":1,"settings":{)"
+        R"("heater.temp-high":41,"heater.temp-low":-11,"heater.humidity-high":91,)"
+        R"("heater.humidity-low":51,"clean.duration-seconds":21,)"
+        R"("clean.interval-hours":7,"units-on":[2,4]}})";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(wanted) == wanted.size());
+    file.close();
+    const QStringList apply{"--port", link, "--baud", "9600", "--address", "1", "apply", path};
+    const CtlRun cut = runCtl(apply);
+    QCOMPARE(cut.exitCode, 6);
+    QVERIFY2(cut.out.contains("written") && cut.out.contains("not reached"), cut.out.constData());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).exists(), 5000);
+    const CtlRun completed = runCtl(apply);
+    QCOMPARE(completed.exitCode, 0);
+    QVERIFY2(completed.out.contains("same") && completed.out.contains("written") &&
+                 !completed.out.contains("mismatch"),
+             completed.out.constData());
+    QVERIFY(runCtl(apply).out.count("same") == 7);
 }
 
 void CtlRecordingTest::endOfLineTest_data()
