@@ -268,7 +268,6 @@ void CtlRecordingTest::applyRefusesBadFiles_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QByteArray>("named");
     const QByteArray head = R"({"format":"px8107-snapshot","version":1,"settings":)";
-    QTest::newRow("not JSON") << QByteArray("{") << QStringList() << QByteArray("not valid JSON");
     QTest::newRow("value out of range")
         << head + R"({"heater.mode":"manual","heater.humidity-high":101}})" << QStringList()
         << QByteArray("heater.humidity-high");
