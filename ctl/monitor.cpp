@@ -330,11 +330,11 @@ ExitCode runMonitor(Session &session)
             return session.failed(address.failure, tr("read address"));
         session.client.setUnit(quint8(*address));
     }
+    installInterruptHandlers();
     const Answer<Identity> identity = readIdentity(session.client);
     if (!identity)
         session.out.diagnostic(tr("px8107ctl: device ID not read (%1); the rows carry none")
                                    .arg(identity.failure.text));
-    installInterruptHandlers();
     MonitorRun run(session, options, file);
     return run.run(identity ? identity->deviceId : QString());
 }
