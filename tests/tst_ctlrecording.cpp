@@ -97,11 +97,13 @@ void CtlRecordingTest::monitorPortLostAndBack()
 
 void CtlRecordingTest::monitorRowsOnTheGrid()
 {
-    SimulatorProcess sim({"--unit", "2=205,318,512"});
+    // The second of two sensors on one line.
+    SimulatorProcess sim({"--sensor", "--address", "7", "--unit", "2=205,318,512"});
     QVERIFY(sim.start());
-    const CtlRun run = runCtl(lineOptions(sim) + QStringList{"monitor", "--objects", "2,avg",
-                                                             "--env", "--interval", "0.4",
-                                                             "--samples", "4", "--warmup", "1"});
+    const QStringList second{"--port", sim.ptyPath(), "--baud", "9600", "--address", "7"};
+    const CtlRun run =
+        runCtl(second + QStringList{"monitor", "--objects", "2,avg", "--env", "--interval", "0.4",
+                                    "--samples", "4", "--warmup", "1"});
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 1 + 4 * 2);
@@ -110,8 +112,7 @@ void CtlRecordingTest::monitorRowsOnTheGrid()
     for (int i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> f = lines[i].trimmed().split(',');
         QCOMPARE(f.size(), 11);
-        QCOMPARE(f[1], QByteArray("2024-0107"));
-        QCOMPARE(f[3], QByteArray(i % 2 ? "2" : "avg"));
+        QCOMPARE(f.mid(1, 3), (QList<QByteArray>{"2024-0108", "7", i % 2 ? "2" : "avg"}));
         if (i % 2)
             QCOMPARE(f.mid(4, 3), (QList<QByteArray>{"20.5", "31.8", "512"}));
         QCOMPARE(f.mid(7, 4), (QList<QByteArray>{"25", "45", "ok", f[10]}));
