@@ -87,16 +87,6 @@ QString statusOf(const ClientFailure &failure)
     return QStringLiteral("bad-value");
 }
 
-double tenths(float value)
-{
-    return std::round(double(value) * 10) / 10;
-}
-
-quint8 objectIndex(const QString &object)
-{
-    return object == QLatin1String("avg") ? 0 : quint8(object.toInt());
-}
-
 class MonitorRun
 {
 public:
@@ -169,10 +159,10 @@ QVector<SampleRow> MonitorRun::takeSample()
         row.object = object;
         row.status = QStringLiteral("port-lost");
         if (!portLost && engine_.isOpen()) {
-            const Answer<decode::Measurement> answer = client_.measurement(objectIndex(object));
+            const Answer<decode::Measurement> answer = client_.measurement(objectSelector(object));
             if (answer) {
-                row.pm25 = tenths(answer->pm25);
-                row.pm10 = tenths(answer->pm10);
+                row.pm25 = fromTenths(answer->pm25);
+                row.pm10 = fromTenths(answer->pm10);
                 row.pm100 = answer->pm100;
                 row.status = QStringLiteral("ok");
             } else {
