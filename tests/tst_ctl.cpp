@@ -1,6 +1,7 @@
 #include "ptypair.h"
 #include "simulatorprocess.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -28,6 +29,9 @@ private slots:
     void badCommandLines_data();
     void badCommandLines();
     void unwritableOutput();
+    void scanFindsEverySensor_data();
+    void scanFindsEverySensor();
+    void collisionIsABadReply();
 
 private:
     struct Run
@@ -170,8 +174,8 @@ void CtlTest::setWritesAndConfirms()
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
     QVERIFY(set.out.contains(QRegularExpression("heater.temp-low +-12 +°C +confirmed")));
     // Each write keeps the other value of its register, as read just before.
-    QTRY_VERIFY(sim->log().contains("rx 00 06 00 ac 1e f4 40 1d"));
-    QTRY_VERIFY(sim->log().contains("rx 00 06 00 aa 1e 06 21 99"));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("000600ac1ef4401d")));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("000600aa1e062199")));
     const Run get = ctl({"--port", sim->ptyPath(), "--json", "get", "heater.temp-low",
                          "heater.temp-high", "clean.interval-hours", "clean.duration-seconds"});
     QCOMPARE(QJsonDocument::fromJson(get.out.toUtf8()).object(),
@@ -185,9 +189,9 @@ void CtlTest::setAddressThenReadAtIt()
     startSimulator();
     const Run set = ctl({"--port", sim->ptyPath(), "--address", "1", "set", "address=17"});
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
-    QTRY_VERIFY(sim->log().contains("rx 01 06 00 00 00 11"));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("01060000001149c6")));
     // The read-back went to the new address.
-    QTRY_VERIFY(sim->log().contains("rx 11 03 00 00 00 01 86 9a"));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("110300000001869a")));
 
     const Run atNew = ctl({"--port", sim->ptyPath(), "--address", "17", "read"});
     QCOMPARE(atNew.exitCode, 0);
@@ -347,7 +351,7 @@ void CtlTest::badCommandLines()
     QVERIFY(run.out.isEmpty());
     // A request that did reach the simulator would be in its log by now: ctl has exited.
     sim->stop();
-    QVERIFY2(!sim->log().contains(" rx "), sim->log().constData());
+    QVERIFY2(sim->requests().isEmpty(), sim->log().constData());
 }
 
 void CtlTest::unwritableOutput()
@@ -356,6 +360,50 @@ void CtlTest::unwritableOutput()
     const Run run = ctl({"--port", sim->ptyPath(), "read"}, "/dev/full");
     QCOMPARE(run.exitCode, 7);
     QVERIFY(run.err.contains("cannot write the output"));
+}
+
+namespace {
+// Three sensors on one line: two at address 1 on different rates, one at address 7.
+const QStringList threeSensors = {"--address", "1", "--baud", "9600", "--sensor",
+                                  "--address", "7", "--baud", "9600", "--sensor",
+                                  "--address", "1", "--baud", "19200"};
+} // namespace
+
+void CtlTest::scanFindsEverySensor_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("sensors");
+
+    QTest::newRow("all") << QStringList{"--addresses", "1-10"}
+                         << R"([{"address":1,"rate":19200,"protocol":"modbus"},
+                                {"address":1,"rate":9600,"protocol":"modbus"},
+                                {"address":7,"rate":9600,"protocol":"modbus"}])";
+    QTest::newRow("first") << QStringList{"--addresses", "2-10", "--first"}
+                           << R"([{"address":7,"rate":9600,"protocol":"modbus"}])";
+}
+
+void CtlTest::scanFindsEverySensor()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, sensors);
+    startSimulator(threeSensors);
+    const Run run = ctl(
+        QStringList{"--port", sim->ptyPath(), "--json", "scan", "--rates", "19200,9600"} + options);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(document.value("sensors").toArray(),
+             QJsonDocument::fromJson(sensors.toUtf8()).array());
+    QCOMPARE(document.value("errors").toArray(), QJsonArray());
+}
+
+void CtlTest::collisionIsABadReply()
+{
+    startSimulator(threeSensors);
+    const Run run = ctl({"--port", sim->ptyPath(), "--retries", "0", "read"});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.contains("read object avg: the reply"), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QTRY_COMPARE(sim->requests().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(CtlTest)
