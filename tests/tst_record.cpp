@@ -19,8 +19,6 @@ private slots:
     void formats();
     void jsonNullsForMissingValues();
     void appendKeepsOneHeader();
-    void appendWithOtherHeaderRefused();
-    void failingWriteReported();
     void schedule_data();
     void schedule();
 };
@@ -123,33 +121,6 @@ void RecordTest::appendKeepsOneHeader()
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(),
              csvHeader(false) + csvRow(fullRow(), false) + csvRow(fullRow(), false));
-}
-
-void RecordTest::appendWithOtherHeaderRefused()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("log.csv");
-    QString error;
-    {
-        RecordFile file;
-        QVERIFY(file.open(path, csvHeader(false), error));
-        QVERIFY(file.writeLine(csvRow(fullRow(), false), error));
-    }
-    RecordFile file;
-    QVERIFY(!file.open(path, csvHeader(true), error));
-    QVERIFY2(error.contains(path) && error.contains("humidity"), qPrintable(error));
-    QFile written(path);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), csvHeader(false) + csvRow(fullRow(), false));
-}
-
-void RecordTest::failingWriteReported()
-{
-    RecordFile file;
-    QString error;
-    QVERIFY(file.open("/dev/full", {}, error));
-    QVERIFY(!file.writeLine(csvRow(fullRow(), false), error));
-    QVERIFY2(error.contains("/dev/full"), qPrintable(error));
 }
 
 void RecordTest::schedule_data()
