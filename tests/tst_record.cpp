@@ -18,7 +18,7 @@ private slots:
     void formats_data();
     void formats();
     void jsonNullsForMissingValues();
-    void appendKeepsOneHeader();
+    void appendKeepsOneHeaderAndWholeRows();
     void schedule_data();
     void schedule();
 };
@@ -107,7 +107,7 @@ void RecordTest::jsonNullsForMissingValues()
     QCOMPARE(object.value("late").toBool(), false);
 }
 
-void RecordTest::appendKeepsOneHeader()
+void RecordTest::appendKeepsOneHeaderAndWholeRows()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("log.csv");
@@ -117,10 +117,17 @@ void RecordTest::appendKeepsOneHeader()
         QVERIFY2(file.open(path, csvHeader(false), error), qPrintable(error));
         QVERIFY2(file.writeLine(csvRow(fullRow(), false), error), qPrintable(error));
     }
+    // A write that failed part-way left half a row: the next row starts on a line of its own.
+    QFile cut(path);
+    QVERIFY(cut.open(QIODevice::Append) && cut.write("2026-03-01T08:05") == 16);
+    cut.close();
+    RecordFile file;
+    QVERIFY(file.open(path, csvHeader(false), error));
+    QVERIFY(file.writeLine(csvRow(fullRow(), false), error));
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(),
-             csvHeader(false) + csvRow(fullRow(), false) + csvRow(fullRow(), false));
+    const QByteArray row = csvRow(fullRow(), false);
+    QCOMPARE(written.readAll(), csvHeader(false) + row + row + "2026-03-01T08:05\n" + row);
 }
 
 void RecordTest::schedule_data()
