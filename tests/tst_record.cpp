@@ -1,6 +1,7 @@
 #include "record/recordfile.h"
 #include "record/samplerow.h"
 #include "record/sampleschedule.h"
+#include "serial/portlink.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +22,7 @@ private slots:
     void appendKeepsOneHeaderAndWholeRows();
     void schedule_data();
     void schedule();
+    void portFoundAgainByItsLink();
 };
 
 static SampleRow fullRow()
@@ -160,6 +162,21 @@ void RecordTest::schedule()
     QCOMPARE(schedule.isLate(index, now), late);
     QVERIFY(schedule.isWarmup(1));
     QVERIFY(!schedule.isWarmup(2));
+}
+
+void RecordTest::portFoundAgainByItsLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("by-id"));
+    const QString port = dir.filePath("ttyUSB0");
+    const QString link = dir.filePath("by-id/usb-maker_PX8107-if00-port0");
+    QFile device(port);
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(dir.filePath("by-id/../ttyUSB1"), dir.filePath("by-id/other")));
+    QVERIFY(QFile::link(port, link));
+    QCOMPARE(stableLinkFor(port, dir.filePath("by-id")), link);
+    QCOMPARE(stableLinkFor(link, dir.filePath("by-id")), QString()); // the link itself is followed
+    QCOMPARE(stableLinkFor(dir.filePath("ttyUSB9"), dir.filePath("by-id")), QString());
 }
 
 QTEST_GUILESS_MAIN(RecordTest)
