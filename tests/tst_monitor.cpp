@@ -1,0 +1,404 @@
+#include "messageboxcloser.h"
+#include "monitor/liveplot.h"
+#include "monitor/monitorwindow.h"
+#include "simulatorprocess.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <qcustomplot.h>
+
+#include <cmath>
+#include <memory>
+
+using Values = QVector<double>; // PM2.5, PM10, PM100 per object, in the order of the objects
+
+// The monitor window against the simulated sensor over a pseudo-terminal.
+class MonitorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void seriesHoldTheSensorsValues_data();
+    void seriesHoldTheSensorsValues();
+    void recordedFileHasTheRecordFormat();
+    void faultsGiveGapsAndCounters_data();
+    void faultsGiveGapsAndCounters();
+    void lostPortGivesGapThenData();
+    void badInputRefused_data();
+    void badInputRefused();
+    void zoomLeavesFollowModeAndButtonResumes();
+    void legendTogglesSeries();
+    void alertLevelColoursReadings();
+    void chartExported();
+    void settingsRememberedAcrossRestart();
+
+private:
+    void startSimulator(const QStringList &arguments);
+    void openWindow();
+    void connectTo(const QString &port, const QStringList &objects, double intervalS = 0.2);
+    template <typename T> T *find(const char *name) const
+    {
+        T *child = window->findChild<T *>(QLatin1String(name));
+        if (!child)
+            qFatal("no widget named %s", name);
+        return child;
+    }
+    LivePlot *chart() const { return find<LivePlot>("chart"); }
+    int samplesShown() const { return chart()->series().size(); }
+
+    QTemporaryDir scratch;
+    std::unique_ptr<SimulatorProcess> sim;
+    std::unique_ptr<MonitorWindow> window;
+};
+
+void MonitorTest::initTestCase()
+{
+    QVERIFY(scratch.isValid());
+    QCoreApplication::setOrganizationName(QStringLiteral("PX8107"));
+    QCoreApplication::setApplicationName(QStringLiteral("px8107-monitor-test"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
+}
+
+void MonitorTest::cleanup()
+{
+    window.reset();
+    sim.reset();
+    QSettings().clear();
+}
+
+void MonitorTest::startSimulator(const QStringList &arguments)
+{
+    sim = std::make_unique<SimulatorProcess>(arguments);
+    QVERIFY(sim->start());
+}
+
+void MonitorTest::openWindow()
+{
+    window = std::make_unique<MonitorWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void MonitorTest::connectTo(const QString &port, const QStringList &objects, double intervalS)
+{
+    find<QComboBox>("portBox")->setCurrentText(port);
+    for (const QString &object : SampleSeries::objectNames())
+        find<QCheckBox>(qPrintable("object_" + object))->setChecked(objects.contains(object));
+    find<QDoubleSpinBox>("intervalBox")->setValue(intervalS);
+    find<QPushButton>("connectButton")->click();
+    QCOMPARE(find<QPushButton>("connectButton")->text(), QStringLiteral("Disconnect"));
+}
+
+void MonitorTest::seriesHoldTheSensorsValues_data()
+{
+    QTest::addColumn<QStringList>("simulatorArguments");
+    QTest::addColumn<QStringList>("objects");
+    QTest::addColumn<Values>("expected");
+
+    // The average is the integer mean of the raw values of the four units.
+    QTest::newRow("average of the default units")
+        << QStringList() << QStringList{"avg"} << Values{12.3, 45.6, 790};
+    QTest::newRow("units 1 and 3")
+        << QStringList() << QStringList{"1", "3"} << Values{12.0, 45.0, 789, 11.0, 43.0, 760};
+    QTest::newRow("every object, unit 2 changed")
+        << QStringList{"--unit", "2=200,301,402"} << QStringList{"avg", "1", "2", "3", "4"}
+        << Values{13.9, 41.1, 688,  12.0, 45.0, 789,  20.0, 30.1,
+                  402,  11.0, 43.0, 760,  12.7, 46.6, 801};
+}
+
+void MonitorTest::seriesHoldTheSensorsValues()
+{
+    QFETCH(QStringList, simulatorArguments);
+    QFETCH(QStringList, objects);
+    QFETCH(Values, expected);
+    startSimulator(simulatorArguments + QStringList{"--temperature", "-7", "--humidity", "63"});
+    openWindow();
+    connectTo(sim->ptyPath(), objects);
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 3, 10000);
+
+    const SampleSeries &series = chart()->series();
+    const int last = series.size() - 1;
+    const SampleSeries::Value values[] = {SampleSeries::Value::Pm25, SampleSeries::Value::Pm10,
+                                          SampleSeries::Value::Pm100};
+    for (int o = 0; o < objects.size(); ++o) {
+        const int object = SampleSeries::objectIndex(objects[o]);
+        for (int v = 0; v < 3; ++v) {
+            const float held = series.values(SampleSeries::seriesOf(object, values[v]))[last];
+            QCOMPARE(double(held), double(float(expected[o * 3 + v])));
+            QCOMPARE(find<QTableWidget>("readingsTable")->item(object, v)->text(),
+                     QString::number(expected[o * 3 + v], 'f', 1));
+        }
+        QVERIFY(chart()->isSeriesShown(SampleSeries::seriesOf(object, values[0])));
+    }
+    QCOMPARE(series.values(SampleSeries::temperature)[last], -7.0f);
+    QCOMPARE(series.values(SampleSeries::humidity)[last], 63.0f);
+    QCOMPARE(find<QLabel>("statusTimeouts")->text(), QStringLiteral("Timeouts: 0"));
+    QCOMPARE(find<QLabel>("statusBadReplies")->text(), QStringLiteral("Bad replies: 0"));
+    QVERIFY(find<QLabel>("statusPort")->text().contains(sim->ptyPath()));
+}
+
+void MonitorTest::recordedFileHasTheRecordFormat()
+{
+    startSimulator({});
+    openWindow();
+    const QString path = scratch.filePath(QStringLiteral("recorded.csv"));
+    find<QLineEdit>("recordFileEdit")->setText(path);
+    find<QPushButton>("recordButton")->click();
+    QCOMPARE(find<QLabel>("recordingLabel")->text(), QStringLiteral("Recording to recorded.csv"));
+    connectTo(sim->ptyPath(), {"avg", "2"});
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 3, 10000);
+    find<QPushButton>("recordButton")->click();
+    QVERIFY(find<QLabel>("recordingLabel")->text().startsWith(QStringLiteral("Not recording")));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.constFirst() + '\n', csvHeader(true));
+    QCOMPARE(lines.constLast(), QByteArray()); // every row complete
+    const int rows = lines.size() - 2;
+    QVERIFY(rows >= 6);
+    QCOMPARE(rows % 2, 0);
+    const struct
+    {
+        const char *object;
+        double pm25, pm10, pm100;
+    } expected[] = {{"avg", 12.3, 45.6, 790}, {"2", 13.5, 48.0, 812}};
+    for (int i = 1; i <= rows; ++i) {
+        const QList<QByteArray> fields = lines[i].split(',');
+        const auto &want = expected[(i - 1) % 2];
+        SampleRow row;
+        row.time = QDateTime::fromString(QString::fromLatin1(fields.value(0)), Qt::ISODateWithMs);
+        QVERIFY2(row.time.isValid(), lines[i].constData());
+        row.time.setTimeSpec(Qt::UTC);
+        row.address = 1;
+        row.object = QLatin1String(want.object);
+        row.pm25 = want.pm25;
+        row.pm10 = want.pm10;
+        row.pm100 = want.pm100;
+        row.temperature = 25;
+        row.humidity = 45;
+        row.status = QStringLiteral("ok");
+        row.late = fields.constLast().trimmed() == "1"; // depends on the load of the machine
+        QCOMPARE(lines[i] + '\n', csvRow(row, true));
+    }
+}
+
+void MonitorTest::faultsGiveGapsAndCounters_data()
+{
+    QTest::addColumn<QStringList>("simulatorArguments");
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("quietCounter");
+
+    QTest::newRow("dropped replies") << QStringList{"--drop-every", "3"} << "statusTimeouts"
+                                     << "statusBadReplies";
+    QTest::newRow("corrupted replies") << QStringList{"--corrupt-every", "3"} << "statusBadReplies"
+                                       << "statusTimeouts";
+}
+
+void MonitorTest::faultsGiveGapsAndCounters()
+{
+    QFETCH(QStringList, simulatorArguments);
+    QFETCH(QString, counter);
+    QFETCH(QString, quietCounter);
+    startSimulator(simulatorArguments);
+    openWindow();
+    connectTo(sim->ptyPath(), {"avg"});
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 6, 15000);
+
+    const auto count = [this](const QString &name) {
+        return find<QLabel>(qPrintable(name))->text().section(QLatin1Char(' '), -1).toInt();
+    };
+    QVERIFY(count(counter) > 0);
+    QCOMPARE(count(quietCounter), 0);
+    // Every third reply fails: each sample of a measurement and an environment read loses one
+    // of them in turn, and the failed value is missing, never zero or the previous one.
+    const SampleSeries &series = chart()->series();
+    const int pm25 = SampleSeries::seriesOf(0, SampleSeries::Value::Pm25);
+    int missing = 0;
+    for (int i = 0; i < series.size(); ++i) {
+        const float pm = series.values(pm25)[i];
+        const float temperature = series.values(SampleSeries::temperature)[i];
+        QVERIFY(std::isnan(pm) || pm == 12.3f);
+        QVERIFY(std::isnan(temperature) || temperature == 25.0f);
+        missing += std::isnan(pm) + std::isnan(temperature);
+    }
+    QVERIFY(missing > 0);
+    QVERIFY(missing < series.size());
+}
+
+void MonitorTest::lostPortGivesGapThenData()
+{
+    // The same link path is served again by a second simulator once the first has vanished.
+    const QString link = scratch.filePath(QStringLiteral("sensor-link"));
+    startSimulator({"--link", link, "--vanish-after", "8"});
+    openWindow();
+    connectTo(link, {"avg"});
+    QTRY_VERIFY_WITH_TIMEOUT(!sim->isRunning(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("statusState")->text().startsWith("Port lost"), 5000);
+    const int beforeReturn = samplesShown();
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() > beforeReturn + 1, 5000);
+
+    startSimulator({"--link", link});
+    QTRY_COMPARE_WITH_TIMEOUT(find<QLabel>("statusState")->text(), QStringLiteral("Sampling"),
+                              5000);
+    const int afterReturn = samplesShown();
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= afterReturn + 3, 5000);
+
+    const QVector<float> &pm25 =
+        chart()->series().values(SampleSeries::seriesOf(0, SampleSeries::Value::Pm25));
+    QVERIFY(pm25[0] == 12.3f);
+    QVERIFY(std::isnan(pm25[beforeReturn]));
+    QCOMPARE(pm25.constLast(), 12.3f);
+}
+
+void MonitorTest::badInputRefused_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QStringList>("objects");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no port") << "" << QStringList{"avg"}
+                             << "Choose a port, or type the path of one.";
+    QTest::newRow("no object") << "@pty" << QStringList()
+                               << "Choose at least one object to sample.";
+    QTest::newRow("no such port") << "/dev/px8107-none" << QStringList{"avg"}
+                                  << "Cannot open /dev/px8107-none: ";
+}
+
+void MonitorTest::badInputRefused()
+{
+    QFETCH(QString, port);
+    QFETCH(QStringList, objects);
+    QFETCH(QString, message);
+    startSimulator({"--verbose"});
+    openWindow();
+    find<QComboBox>("portBox")->setCurrentText(port == "@pty" ? sim->ptyPath() : port);
+    for (const QString &object : SampleSeries::objectNames())
+        find<QCheckBox>(qPrintable("object_" + object))->setChecked(objects.contains(object));
+    MessageBoxCloser closer;
+    find<QPushButton>("connectButton")->click();
+    QTRY_COMPARE(closer.seen.size(), 1);
+    QVERIFY2(closer.seen[0].text.startsWith(message), qPrintable(closer.seen[0].text));
+    QCOMPARE(find<QPushButton>("connectButton")->text(), QStringLiteral("Connect"));
+    QVERIFY2(!sim->log().contains(" rx "), sim->log().constData());
+}
+
+void MonitorTest::zoomLeavesFollowModeAndButtonResumes()
+{
+    startSimulator({});
+    openWindow();
+    connectTo(sim->ptyPath(), {"avg"});
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 3, 10000);
+    auto *follow = find<QPushButton>("followButton");
+    QVERIFY(follow->isChecked());
+
+    auto *plot = chart()->findChild<QCustomPlot *>("plot");
+    const QPoint centre = plot->axisRect()->rect().center();
+    QWheelEvent wheel(centre, plot->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(plot, &wheel);
+    QVERIFY(!follow->isChecked());
+    const QCPRange zoomed = chart()->visibleRange();
+    const int shown = samplesShown();
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= shown + 2, 5000);
+    QCOMPARE(chart()->visibleRange(), zoomed);
+
+    follow->click();
+    QVERIFY(chart()->isFollowing());
+    QCOMPARE(chart()->visibleRange().upper, chart()->series().times().constLast());
+    find<QPushButton>("window5min")->click();
+    QCOMPARE(chart()->visibleRange().size(), LivePlot::lastFiveMinutes);
+}
+
+void MonitorTest::legendTogglesSeries()
+{
+    openWindow();
+    auto *plot = chart()->findChild<QCustomPlot *>("plot");
+    const int pm10 = SampleSeries::seriesOf(0, SampleSeries::Value::Pm10);
+    QCPAbstractLegendItem *item = plot->legend->itemWithPlottable(plot->graph(pm10));
+    QVERIFY(item);
+    plot->replot();
+    QTest::mouseClick(plot, Qt::LeftButton, {}, item->rect().center());
+    QVERIFY(!chart()->isSeriesShown(pm10));
+    QTest::mouseClick(plot, Qt::LeftButton, {}, item->rect().center());
+    QVERIFY(chart()->isSeriesShown(pm10));
+}
+
+void MonitorTest::alertLevelColoursReadings()
+{
+    startSimulator({});
+    openWindow();
+    find<QDoubleSpinBox>("alertPm10")->setValue(45.5);
+    find<QDoubleSpinBox>("alertPm100")->setValue(790);
+    connectTo(sim->ptyPath(), {"avg", "1"});
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 2, 10000);
+    auto *table = find<QTableWidget>("readingsTable");
+    const auto alerted = [table](int row, int column) {
+        return table->item(row, column)->data(Qt::BackgroundRole).isValid();
+    };
+    QVERIFY(alerted(0, 1));  // 45.6 over 45.5
+    QVERIFY(!alerted(1, 1)); // 45.0
+    QVERIFY(!alerted(0, 2)); // 790 is not over 790
+    QVERIFY(!alerted(0, 0)); // no level
+    find<QDoubleSpinBox>("alertPm10")->setValue(0);
+    QVERIFY(!alerted(0, 1));
+}
+
+void MonitorTest::chartExported()
+{
+    startSimulator({});
+    openWindow();
+    connectTo(sim->ptyPath(), {"avg"});
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 2, 10000);
+    QString error;
+    const QString png = scratch.filePath(QStringLiteral("chart.png"));
+    QVERIFY2(window->exportChart(png, error), qPrintable(error));
+    QVERIFY(!QImage(png).isNull());
+    const QString svg = scratch.filePath(QStringLiteral("chart.svg"));
+    QVERIFY2(window->exportChart(svg, error), qPrintable(error));
+    QFile svgFile(svg);
+    QVERIFY(svgFile.open(QIODevice::ReadOnly));
+    const QByteArray drawing = svgFile.readAll();
+    QVERIFY(drawing.contains("<svg") && drawing.contains("<polyline"));
+    QVERIFY(!window->exportChart(scratch.filePath(QStringLiteral("chart.bmp")), error));
+    QVERIFY(error.contains(".png or .svg"));
+}
+
+void MonitorTest::settingsRememberedAcrossRestart()
+{
+    openWindow();
+    find<QComboBox>("portBox")->setCurrentText(QStringLiteral("/dev/ttyUSB7"));
+    find<QComboBox>("rateBox")->setCurrentText(QStringLiteral("19200"));
+    find<QSpinBox>("addressBox")->setValue(42);
+    find<QCheckBox>("object_avg")->setChecked(false);
+    find<QCheckBox>("object_3")->setChecked(true);
+    find<QDoubleSpinBox>("intervalBox")->setValue(2.5);
+    find<QDoubleSpinBox>("alertPm25")->setValue(35);
+    window->close();
+    window.reset();
+
+    openWindow();
+    QCOMPARE(find<QComboBox>("portBox")->currentText(), QStringLiteral("/dev/ttyUSB7"));
+    QCOMPARE(find<QComboBox>("rateBox")->currentText(), QStringLiteral("19200"));
+    QCOMPARE(find<QSpinBox>("addressBox")->value(), 42);
+    QVERIFY(!find<QCheckBox>("object_avg")->isChecked());
+    QVERIFY(find<QCheckBox>("object_3")->isChecked());
+    QCOMPARE(find<QDoubleSpinBox>("intervalBox")->value(), 2.5);
+    QCOMPARE(find<QDoubleSpinBox>("alertPm25")->value(), 35.0);
+}
+
+QTEST_MAIN(MonitorTest)
+#include "tst_monitor.moc"
