@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -16,8 +17,14 @@ public:
 
     bool start(int timeoutMs = 5000);
     QString ptyPath() const { return ptyPath_; }
+    // The next terminal path the simulator prints, as it does when it comes back after vanishing
+    // (--return-after); empty on timeout.
+    QString waitForNextPath(int timeoutMs);
     // Everything the simulator has written to stderr so far.
     QByteArray log();
+    // The bytes of every request in the --verbose log so far, framed and understood or not, in
+    // order: one entry per "request N [hex]" line. Empty: nothing was sent on the line.
+    QByteArrayList requests();
     // SIGTERM, then wait for the exit.
     void stop();
 
