@@ -2,6 +2,7 @@
 
 #include "commands/nativeframe.h"
 #include "commands/requests.h"
+#include "commands/settingkeys.h"
 #include "replies/decoders.h"
 #include "replies/rxbuffer.h"
 #include "serial/codec.h"
@@ -10,6 +11,10 @@
 #include <cmath>
 
 namespace {
+
+// A switch back that fails on a noisy line is tried again: a sensor left in the native protocol
+// would answer nothing else.
+constexpr int backToModbusAttempts = 3;
 
 const QString statusOk = QStringLiteral("ok");
 
@@ -52,10 +57,13 @@ bool Sampler::start(const SamplerSettings &settings, QString &error)
     counters_ = {};
     deviceId_.clear();
     firmware_.clear();
-    // Only a sensor speaking its native protocol answers these; without an answer they stay empty.
+    // The device ID and firmware are answered only in the native protocol: switch to it, read
+    // them and switch back before the schedule starts.
+    engine_->submit(protocolWrite(ProtocolCode::Native));
     deviceIdRequest_ = engine_->submit(native::deviceInfoQuery());
     firmwareRequest_ = engine_->submit(native::firmwareQuery());
-    identifying_ = 2;
+    backToModbusRequest_ = engine_->submit(protocolWrite(ProtocolCode::Modbus));
+    backToModbusAttempts_ = 1;
     running_ = true;
     index_ = 0;
     inFlight_ = false;
@@ -128,6 +136,12 @@ void Sampler::takeSample()
     inFlight_ = true;
 }
 
+QByteArray Sampler::protocolWrite(ProtocolCode protocol) const
+{
+    const settings::SettingKey &key = *settings::find(QStringLiteral("protocol"));
+    return modbus::toUnit(settings::writeRequest(key, int(protocol)), settings_.address);
+}
+
 void Sampler::finished(const RequestEngine::Result &result)
 {
     if (result.id == deviceIdRequest_ || result.id == firmwareRequest_) {
@@ -136,8 +150,18 @@ void Sampler::finished(const RequestEngine::Result &result)
             (result.id == deviceIdRequest_ ? deviceId_ : firmware_) = text;
             emit identified();
         }
+        return;
+    }
+    if (result.id == backToModbusRequest_) {
+        const bool portGone = result.outcome == reply::Outcome::PortLost ||
+                              result.outcome == reply::Outcome::PortUnavailable;
+        if (!result.ok() && !portGone && backToModbusAttempts_ < backToModbusAttempts) {
+            ++backToModbusAttempts_;
+            backToModbusRequest_ = engine_->submit(protocolWrite(ProtocolCode::Modbus));
+            return;
+        }
         // The schedule starts once the line is free, so that its first samples are not late.
-        if (--identifying_ == 0 && running_) {
+        if (running_) {
             clock_.start();
             scheduleNext();
         }

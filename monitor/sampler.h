@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/registermap.h"
 #include "record/samplerow.h"
 #include "record/sampleschedule.h"
 #include "serial/requestengine.h"
@@ -66,6 +67,7 @@ private:
     void completeSample();
     void reopenIfDue();
     QVector<SampleRow> rowsWithStatus(const QString &status) const;
+    QByteArray protocolWrite(ProtocolCode protocol) const;
 
     std::unique_ptr<RequestEngine> engine_;
     SamplerSettings settings_;
@@ -80,7 +82,8 @@ private:
     QString firmware_;
     quint64 deviceIdRequest_ = 0;
     quint64 firmwareRequest_ = 0;
-    int identifying_ = 0; // identification requests not yet finished
+    quint64 backToModbusRequest_ = 0;
+    int backToModbusAttempts_ = 0;
 
     // The sample in flight: the request id of each object's measurement and of the environment.
     bool inFlight_ = false;
