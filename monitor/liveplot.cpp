@@ -140,6 +140,7 @@ void LivePlot::setObjects(const QStringList &objects)
     for (int object = 0; object < SampleSeries::objectCount; ++object)
         objectChosen_[std::size_t(object)] =
             objects.contains(SampleSeries::objectNames().at(object));
+    rebuildLegend();
     updateGraphVisibility();
     refill();
 }
@@ -162,17 +163,20 @@ void LivePlot::updateGraphVisibility()
 {
     for (int s = 0; s < SampleSeries::seriesCount; ++s) {
         QCPGraph *graph = graphs_[std::size_t(s)];
-        const bool chosen = s >= SampleSeries::temperature ||
-                            objectChosen_[std::size_t(s / SampleSeries::valuesPerObject)];
         graph->setVisible(isSeriesShown(s));
-        // Objects not sampled leave the legend; a series switched off there stays, greyed.
-        if (chosen && !plot_->legend->hasItemWithPlottable(graph))
-            graph->addToLegend();
-        else if (!chosen && plot_->legend->hasItemWithPlottable(graph))
-            graph->removeFromLegend();
         if (QCPAbstractLegendItem *item = plot_->legend->itemWithPlottable(graph))
             item->setTextColor(enabled_[std::size_t(s)] ? Qt::black : Qt::gray);
     }
+}
+
+void LivePlot::rebuildLegend()
+{
+    // In series order; objects not sampled leave it, a line switched off stays in it, greyed.
+    plot_->legend->clearItems();
+    for (int s = 0; s < SampleSeries::seriesCount; ++s)
+        if (s >= SampleSeries::temperature ||
+            objectChosen_[std::size_t(s / SampleSeries::valuesPerObject)])
+            graphs_[std::size_t(s)]->addToLegend();
 }
 
 void LivePlot::legendClicked(QCPLegend *, QCPAbstractLegendItem *item)

@@ -61,6 +61,7 @@ private:
     void followNewest();
     void refill();
     void updateGraphVisibility();
+    void rebuildLegend();
 
     QCustomPlot *plot_;
     QCPAxisRect *environmentRect_;

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -67,6 +68,7 @@ const QString address = QStringLiteral("connection/address");
 const QString objects = QStringLiteral("sampling/objects");
 const QString intervalMs = QStringLiteral("sampling/intervalMs");
 const QString alertLevels = QStringLiteral("view/alertLevels");
+const QString timeWindow = QStringLiteral("view/timeWindowSeconds");
 const QString recordFile = QStringLiteral("record/file");
 } // namespace key
 
@@ -157,14 +159,6 @@ QWidget *MonitorWindow::buildConnectionBar()
     layout->addWidget(addressBox_);
     layout->addWidget(new QLabel(tr("Interval:"), bar));
     layout->addWidget(intervalBox_);
-    layout->addWidget(new QLabel(tr("Objects:"), bar));
-    for (const QString &object : SampleSeries::objectNames()) {
-        auto *box = new QCheckBox(objectTitle(object), bar);
-        box->setObjectName(QStringLiteral("object_") + object);
-        connect(box, &QCheckBox::toggled, this, [this] { chart_->setObjects(chosenObjects()); });
-        layout->addWidget(box);
-        objectBoxes_.append(box);
-    }
     connectButton_ = new QPushButton(tr("Connect"), bar);
     connectButton_->setObjectName(QStringLiteral("connectButton"));
     connect(connectButton_, &QPushButton::clicked, this, &MonitorWindow::toggleConnection);
@@ -179,6 +173,15 @@ QWidget *MonitorWindow::buildViewBar()
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
 
+    layout->addWidget(new QLabel(tr("Objects:"), bar));
+    for (const QString &object : SampleSeries::objectNames()) {
+        auto *box = new QCheckBox(objectTitle(object), bar);
+        box->setObjectName(QStringLiteral("object_") + object);
+        connect(box, &QCheckBox::toggled, this, [this] { chart_->setObjects(chosenObjects()); });
+        layout->addWidget(box);
+        objectBoxes_.append(box);
+    }
+    layout->addSpacing(12);
     windowButtons_ = new QButtonGroup(bar);
     for (const TimeWindowButton &row : timeWindowButtons) {
         auto *button = new QPushButton(tr(row.label), bar);
@@ -200,50 +203,7 @@ QWidget *MonitorWindow::buildViewBar()
             [this](bool checked) { chart_->setFollowing(checked); });
     layout->addWidget(followButton_);
 
-    layout->addSpacing(12);
-    layout->addWidget(new QLabel(tr("Alert above:"), bar));
-    for (const ReadingColumn &column : readingColumns) {
-        auto *box = new QDoubleSpinBox(bar);
-        box->setObjectName(QLatin1String(column.alertObjectName));
-        box->setRange(0, 9999);
-        box->setDecimals(1);
-        box->setPrefix(QLatin1String(column.name) + QLatin1Char(' '));
-        box->setSpecialValueText(tr("%1 off").arg(QLatin1String(column.name)));
-        box->setToolTip(tr("Readings above this level are shown in red; 0 for none"));
-        const SampleSeries::Value value = column.value;
-        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-                [this, value](double level) {
-                    chart_->setAlertLevel(value, level);
-                    colourReadings();
-                });
-        alertBoxes_.append(box);
-        layout->addWidget(box);
-    }
-
-    layout->addSpacing(12);
-    exportButton_ = new QPushButton(tr("Export…"), bar);
-    exportButton_->setObjectName(QStringLiteral("exportButton"));
-    exportButton_->setToolTip(tr("Save the chart as PNG or SVG"));
-    connect(exportButton_, &QPushButton::clicked, this, &MonitorWindow::exportChartAsked);
-    layout->addWidget(exportButton_);
-
-    layout->addSpacing(12);
-    recordFileEdit_ = new QLineEdit(bar);
-    recordFileEdit_->setObjectName(QStringLiteral("recordFileEdit"));
-    recordFileEdit_->setPlaceholderText(tr("CSV file to record to"));
-    recordFileEdit_->setMinimumWidth(120);
-    chooseRecordFileButton_ = new QPushButton(tr("Choose…"), bar);
-    chooseRecordFileButton_->setObjectName(QStringLiteral("chooseRecordFileButton"));
-    connect(chooseRecordFileButton_, &QPushButton::clicked, this, &MonitorWindow::chooseRecordFile);
-    recordButton_ = new QPushButton(tr("Record"), bar);
-    recordButton_->setObjectName(QStringLiteral("recordButton"));
-    connect(recordButton_, &QPushButton::clicked, this, &MonitorWindow::toggleRecording);
-    recordingLabel_ = new QLabel(tr("Not recording"), bar);
-    recordingLabel_->setObjectName(QStringLiteral("recordingLabel"));
-    layout->addWidget(recordFileEdit_, 1);
-    layout->addWidget(chooseRecordFileButton_);
-    layout->addWidget(recordButton_);
-    layout->addWidget(recordingLabel_);
+    layout->addStretch(1);
     return bar;
 }
 
@@ -269,6 +229,7 @@ QWidget *MonitorWindow::buildReadingsPanel()
         for (int c = 0; c < readingsTable_->columnCount(); ++c)
             readingsTable_->setItem(r, c, new QTableWidgetItem(QStringLiteral("–")));
     readingsTable_->setMinimumWidth(240);
+    readingsTable_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     layout->addWidget(readingsTable_);
 
     auto *environment = new QFormLayout;
@@ -279,6 +240,52 @@ QWidget *MonitorWindow::buildReadingsPanel()
     environment->addRow(tr("Temperature (°C):"), temperatureLabel_);
     environment->addRow(tr("Humidity (%RH):"), humidityLabel_);
     layout->addLayout(environment);
+
+    auto *alerts = new QGroupBox(tr("Alert above"), panel);
+    auto *alertLayout = new QFormLayout(alerts);
+    for (const ReadingColumn &column : readingColumns) {
+        auto *box = new QDoubleSpinBox(alerts);
+        box->setObjectName(QLatin1String(column.alertObjectName));
+        box->setRange(0, 9999);
+        box->setDecimals(1);
+        box->setSpecialValueText(tr("off"));
+        box->setToolTip(tr("Readings above this level are shown in red; 0 for none"));
+        const SampleSeries::Value value = column.value;
+        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                [this, value](double level) {
+                    chart_->setAlertLevel(value, level);
+                    colourReadings();
+                });
+        alertBoxes_.append(box);
+        alertLayout->addRow(QLatin1String(column.name) + QLatin1Char(':'), box);
+    }
+    layout->addWidget(alerts);
+
+    auto *record = new QGroupBox(tr("Record"), panel);
+    auto *recordLayout = new QGridLayout(record);
+    recordFileEdit_ = new QLineEdit(record);
+    recordFileEdit_->setObjectName(QStringLiteral("recordFileEdit"));
+    recordFileEdit_->setPlaceholderText(tr("CSV file to record to"));
+    chooseRecordFileButton_ = new QPushButton(tr("Choose…"), record);
+    chooseRecordFileButton_->setObjectName(QStringLiteral("chooseRecordFileButton"));
+    connect(chooseRecordFileButton_, &QPushButton::clicked, this, &MonitorWindow::chooseRecordFile);
+    recordButton_ = new QPushButton(tr("Record"), record);
+    recordButton_->setObjectName(QStringLiteral("recordButton"));
+    connect(recordButton_, &QPushButton::clicked, this, &MonitorWindow::toggleRecording);
+    recordingLabel_ = new QLabel(tr("Not recording"), record);
+    recordingLabel_->setObjectName(QStringLiteral("recordingLabel"));
+    recordingLabel_->setWordWrap(true);
+    recordLayout->addWidget(recordFileEdit_, 0, 0);
+    recordLayout->addWidget(chooseRecordFileButton_, 0, 1);
+    recordLayout->addWidget(recordButton_, 1, 0, 1, 2);
+    recordLayout->addWidget(recordingLabel_, 2, 0, 1, 2);
+    layout->addWidget(record);
+
+    exportButton_ = new QPushButton(tr("Export chart…"), panel);
+    exportButton_->setObjectName(QStringLiteral("exportButton"));
+    exportButton_->setToolTip(tr("Save the chart as PNG or SVG"));
+    connect(exportButton_, &QPushButton::clicked, this, &MonitorWindow::exportChartAsked);
+    layout->addWidget(exportButton_);
     return panel;
 }
 
@@ -291,8 +298,11 @@ void MonitorWindow::buildStatusBar()
     };
     statusState_ = new QLabel(this);
     statusState_->setObjectName(QStringLiteral("statusState"));
+    // Long messages and paths are cut rather than widening the window past a small screen.
+    statusState_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(statusState_, 1);
     add(statusPort_, "statusPort");
+    statusPort_->setMaximumWidth(260);
     add(statusRate_, "statusRate");
     add(statusAddress_, "statusAddress");
     add(statusDeviceId_, "statusDeviceId");
@@ -343,6 +353,11 @@ void MonitorWindow::toggleConnection()
         disconnectSensor();
     else
         connectSensor();
+}
+
+void MonitorWindow::choosePort(const QString &portName)
+{
+    portBox_->setCurrentText(portName);
 }
 
 void MonitorWindow::connectSensor()
@@ -571,6 +586,12 @@ void MonitorWindow::loadSettings()
     for (int i = 0; i < alertBoxes_.size() && i < levels.size(); ++i)
         alertBoxes_[i]->setValue(levels[i].toDouble());
     recordFileEdit_->setText(settings.value(key::recordFile).toString());
+    const double window = settings.value(key::timeWindow, LivePlot::lastHour).toDouble();
+    for (std::size_t i = 0; i < std::size(timeWindowButtons); ++i)
+        if (timeWindowButtons[i].seconds == window) {
+            windowButtons_->buttons().at(int(i))->setChecked(true);
+            chart_->setTimeWindow(window);
+        }
     chart_->setObjects(chosenObjects());
 }
 
@@ -586,6 +607,7 @@ void MonitorWindow::saveSettings() const
     for (const QDoubleSpinBox *box : alertBoxes_)
         levels << box->value();
     settings.setValue(key::alertLevels, levels);
+    settings.setValue(key::timeWindow, chart_->timeWindow());
 }
 
 void MonitorWindow::closeEvent(QCloseEvent *event)

@@ -27,6 +27,11 @@ public:
     explicit MonitorWindow(QWidget *parent = nullptr);
     ~MonitorWindow() override;
 
+    // A port named on the command line, used instead of the remembered one.
+    void choosePort(const QString &portName);
+    // Connects as the Connect button does.
+    void connectSensor();
+
     // The chart into a PNG or SVG file, by the name's suffix; false with a message otherwise.
     bool exportChart(const QString &path, QString &error);
 
@@ -43,7 +48,6 @@ private:
     QStringList chosenObjects() const;
 
     void toggleConnection();
-    void connectSensor();
     void disconnectSensor();
     void setConnectionEditable(bool editable);
     void toggleRecording();

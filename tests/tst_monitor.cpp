@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 #include <qcustomplot.h>
 
@@ -44,6 +45,7 @@ private slots:
     void alertLevelColoursReadings();
     void chartExported();
     void settingsRememberedAcrossRestart();
+    void chineseCatalogue();
 
 private:
     void startSimulator(const QStringList &arguments);
@@ -400,6 +402,7 @@ void MonitorTest::settingsRememberedAcrossRestart()
     find<QCheckBox>("object_3")->setChecked(true);
     find<QDoubleSpinBox>("intervalBox")->setValue(2.5);
     find<QDoubleSpinBox>("alertPm25")->setValue(35);
+    find<QPushButton>("window24h")->click();
     window->close();
     window.reset();
 
@@ -411,6 +414,24 @@ void MonitorTest::settingsRememberedAcrossRestart()
     QVERIFY(find<QCheckBox>("object_3")->isChecked());
     QCOMPARE(find<QDoubleSpinBox>("intervalBox")->value(), 2.5);
     QCOMPARE(find<QDoubleSpinBox>("alertPm25")->value(), 35.0);
+    QVERIFY(find<QPushButton>("window24h")->isChecked());
+    QCOMPARE(chart()->timeWindow(), LivePlot::lastDay);
+}
+
+void MonitorTest::chineseCatalogue()
+{
+    QTranslator catalogue;
+    QVERIFY(catalogue.load(QStringLiteral(":/ts/monitor_zh_CN.qm")));
+    QCoreApplication::installTranslator(&catalogue);
+    openWindow();
+    QCOMPARE(find<QPushButton>("connectButton")->text(), QStringLiteral("连接"));
+    QCOMPARE(find<QPushButton>("window24h")->text(), QStringLiteral("24 小时"));
+    QCOMPARE(find<QLabel>("statusSamples")->text(), QStringLiteral("采样：0"));
+    MessageBoxCloser closer;
+    find<QPushButton>("recordButton")->click();
+    QTRY_COMPARE(closer.seen.size(), 1);
+    QCOMPARE(closer.seen[0].text, QStringLiteral("请选择记录文件。"));
+    QCoreApplication::removeTranslator(&catalogue);
 }
 
 QTEST_MAIN(MonitorTest)
