@@ -3,11 +3,13 @@
 //
 //   px8107-bench-plot CANDIDATE [APPENDS] [ZOOMS]
 //
-// CANDIDATE: qcustomplot (fed per pixel column by decimateToColumns), qcustomplot-adaptive
+// CANDIDATE: monitor-chart (the monitor's chart: QCustomPlot fed per pixel column, two panels,
+// legend), qcustomplot (fed per pixel column by decimateToColumns), qcustomplot-adaptive
 // (every point held by the library, its own adaptive sampling), qtcharts-naive (every point in
 // one QLineSeries per series), qtcharts-decimated (fed per pixel column).
 
 #include "monitor/columndecimation.h"
+#include "monitor/liveplot.h"
 #include "processusage.h"
 
 #include <QApplication>
@@ -202,8 +204,62 @@ private:
     bool decimated_;
 };
 
+// The monitor's own chart: its series store, decimation, two panels, legend and styles.
+class MonitorChartCandidate : public Candidate
+{
+public:
+    MonitorChartCandidate()
+    {
+        chart_.setObjects(SampleSeries::objectNames());
+        chart_.setTimeWindow(LivePlot::lastDay);
+        chart_.findChild<QCustomPlot *>(QStringLiteral("plot"))
+            ->setPlottingHint(QCP::phImmediateRefresh, true);
+        chart_.resize(plotWidth, plotHeight);
+    }
+    QWidget *widget() override { return &chart_; }
+    void load(const DayOfSamples &day) override
+    {
+        for (int i = 0; i < day.times.size(); ++i)
+            chart_.append(rowsOf(day, i));
+    }
+    void appendLast(const DayOfSamples &day) override
+    {
+        chart_.append(rowsOf(day, int(day.times.size()) - 1));
+    }
+    void showRange(const DayOfSamples &, double from, double to) override
+    {
+        // Following: the append has moved the view; otherwise a zoom as the mouse makes one.
+        auto *plot = chart_.findChild<QCustomPlot *>(QStringLiteral("plot"));
+        if (!chart_.isFollowing() || plot->xAxis->range() != QCPRange(from, to))
+            plot->xAxis->setRange(from, to);
+        QCoreApplication::processEvents();
+    }
+
+private:
+    static QVector<SampleRow> rowsOf(const DayOfSamples &day, int i)
+    {
+        QVector<SampleRow> rows;
+        for (int object = 0; object < SampleSeries::objectCount; ++object) {
+            SampleRow row;
+            row.time = QDateTime::fromMSecsSinceEpoch(qint64(day.times[i] * 1000), Qt::UTC);
+            row.object = SampleSeries::objectNames().at(object);
+            row.pm25 = double(day.values[object * 3][i]);
+            row.pm10 = double(day.values[object * 3 + 1][i]);
+            row.pm100 = double(day.values[object * 3 + 2][i]);
+            row.temperature = double(day.values[pmSeries][i]);
+            row.humidity = double(day.values[pmSeries + 1][i]);
+            rows.append(row);
+        }
+        return rows;
+    }
+
+    LivePlot chart_;
+};
+
 std::unique_ptr<Candidate> makeCandidate(const QString &name)
 {
+    if (name == QLatin1String("monitor-chart"))
+        return std::make_unique<MonitorChartCandidate>();
     if (name == QLatin1String("qcustomplot"))
         return std::make_unique<CustomPlotCandidate>(true);
     if (name == QLatin1String("qcustomplot-adaptive"))
@@ -272,8 +328,9 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     std::unique_ptr<Candidate> candidate = makeCandidate(args.value(1));
     if (!candidate) {
-        std::fprintf(stderr, "usage: px8107-bench-plot qcustomplot|qcustomplot-adaptive|"
-                             "qtcharts-naive|qtcharts-decimated [APPENDS] [ZOOMS]\n");
+        std::fprintf(stderr,
+                     "usage: px8107-bench-plot monitor-chart|qcustomplot|qcustomplot-adaptive|"
+                     "qtcharts-naive|qtcharts-decimated [APPENDS] [ZOOMS]\n");
         return 2;
     }
     const int appends = args.value(2, QStringLiteral("200")).toInt();

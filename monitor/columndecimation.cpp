@@ -87,20 +87,28 @@ DecimatedSeries decimate(const ColumnGrid &grid, const QVector<double> &times,
     out.times.reserve(2 * grid.starts.size() + 16);
     out.values.reserve(out.times.capacity());
     Writer writer(times, values, out);
+    const float *v = values.constData();
     for (int c = 0; c + 1 < grid.starts.size(); ++c) {
         int minIndex = -1;
         int maxIndex = -1;
+        float low = std::numeric_limits<float>::infinity();
+        float high = -std::numeric_limits<float>::infinity();
         for (int i = grid.starts[c]; i < grid.starts[c + 1]; ++i) {
-            const float value = values[i];
+            const float value = v[i];
             if (std::isnan(value)) {
                 writer.run(minIndex, maxIndex);
                 writer.breakLine(i);
                 minIndex = maxIndex = -1;
-            } else if (minIndex < 0) {
-                minIndex = maxIndex = i;
-            } else if (value < values[minIndex]) {
+                low = std::numeric_limits<float>::infinity();
+                high = -std::numeric_limits<float>::infinity();
+                continue;
+            }
+            if (value < low) {
+                low = value;
                 minIndex = i;
-            } else if (value > values[maxIndex]) {
+            }
+            if (value > high) {
+                high = value;
                 maxIndex = i;
             }
         }

@@ -68,6 +68,10 @@ LivePlot::LivePlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(thi
     environmentRect_->axis(QCPAxis::atLeft)->setLabel(tr("°C"));
     environmentRect_->axis(QCPAxis::atRight)->setLabel(tr("%RH"));
     environmentRect_->axis(QCPAxis::atRight)->setRange(0, 100);
+    // Both panels share their left and right margins, so their time axes line up.
+    auto *margins = new QCPMarginGroup(plot_);
+    for (QCPAxisRect *rect : {pmRect, environmentRect_})
+        rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
 
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeFormat(QStringLiteral("HH:mm:ss\nyyyy-MM-dd"));
@@ -80,9 +84,13 @@ LivePlot::LivePlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(thi
         connect(rect->axis(QCPAxis::atBottom),
                 QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
                 [this, rect](const QCPRange &range) {
+                    if (syncingAxes_)
+                        return;
                     QCPAxisRect *other =
                         rect == plot_->axisRect() ? environmentRect_ : plot_->axisRect();
+                    syncingAxes_ = true;
                     other->axis(QCPAxis::atBottom)->setRange(range);
+                    syncingAxes_ = false;
                     if (!settingRange_)
                         rangeChangedByUser();
                 });
@@ -105,18 +113,18 @@ LivePlot::LivePlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(thi
             const int s = SampleSeries::seriesOf(object, style.value);
             graphs_[s] =
                 plot_->addGraph(pmRect->axis(QCPAxis::atBottom), pmRect->axis(QCPAxis::atLeft));
-            graphs_[s]->setPen(QPen(objectColours[object], 1.5, style.pen));
+            graphs_[s]->setPen(QPen(objectColours[object], 1, style.pen));
             graphs_[s]->setName(
                 QStringLiteral("%1 %2").arg(QLatin1String(style.name), objectLabel(object)));
         }
     }
     graphs_[SampleSeries::temperature] = plot_->addGraph(environmentRect_->axis(QCPAxis::atBottom),
                                                          environmentRect_->axis(QCPAxis::atLeft));
-    graphs_[SampleSeries::temperature]->setPen(QPen(temperatureColour, 1.5));
+    graphs_[SampleSeries::temperature]->setPen(QPen(temperatureColour, 1));
     graphs_[SampleSeries::temperature]->setName(tr("temperature"));
     graphs_[SampleSeries::humidity] = plot_->addGraph(environmentRect_->axis(QCPAxis::atBottom),
                                                       environmentRect_->axis(QCPAxis::atRight));
-    graphs_[SampleSeries::humidity]->setPen(QPen(humidityColour, 1.5));
+    graphs_[SampleSeries::humidity]->setPen(QPen(humidityColour, 1));
     graphs_[SampleSeries::humidity]->setName(tr("humidity"));
     for (QCPGraph *graph : graphs_)
         graph->setAdaptiveSampling(false);
@@ -219,6 +227,17 @@ void LivePlot::setAlertLevel(SampleSeries::Value value, double level)
 void LivePlot::append(const QVector<SampleRow> &rows)
 {
     series_.append(rows);
+    if (!isVisible())
+        return; // drawn when shown
+    if (following_)
+        followNewest();
+    else
+        refill();
+}
+
+void LivePlot::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
     if (following_)
         followNewest();
     else

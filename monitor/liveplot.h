@@ -55,6 +55,9 @@ public:
 signals:
     void followingChanged(bool following);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void legendClicked(QCPLegend *legend, QCPAbstractLegendItem *item);
     void rangeChangedByUser();
@@ -70,6 +73,7 @@ private:
     std::array<bool, SampleSeries::objectCount> objectChosen_{};
     std::array<QCPItemStraightLine *, SampleSeries::valuesPerObject> alertLines_{};
     bool settingRange_ = false;
+    bool syncingAxes_ = false;
     SampleSeries series_;
     double window_ = lastHour;
     bool following_ = true;

@@ -143,7 +143,7 @@ plot_table() {
   echo "| candidate | points | append + repaint: wall / CPU | zoom to whole day: wall / CPU | RSS | peak RSS | targets (16 ms, 50 ms, 150 MB) |"
   echo "|---|---|---|---|---|---|---|"
   local candidate line
-  for candidate in qcustomplot qcustomplot-adaptive qtcharts-decimated qtcharts-naive; do
+  for candidate in monitor-chart qcustomplot qcustomplot-adaptive qtcharts-decimated qtcharts-naive; do
     line=$("$bin/px8107-bench-plot" "$candidate" "$plot_appends" "$plot_zooms" 2>>"$log")
     echo "$line" | awk '{
       for (i = 1; i <= NF; ++i) { split($i, kv, "="); f[kv[1]] = kv[2] }
