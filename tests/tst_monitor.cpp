@@ -43,6 +43,8 @@ private slots:
     void zoomLeavesFollowModeAndButtonResumes();
     void legendTogglesSeries();
     void alertLevelColoursReadings();
+    void recordingRefused_data();
+    void recordingRefused();
     void chartExported();
     void settingsRememberedAcrossRestart();
     void chineseCatalogue();
@@ -370,6 +372,46 @@ void MonitorTest::alertLevelColoursReadings()
     QVERIFY(!alerted(0, 0)); // no level
     find<QDoubleSpinBox>("alertPm10")->setValue(0);
     QVERIFY(!alerted(0, 1));
+}
+
+void MonitorTest::recordingRefused_data()
+{
+    QTest::addColumn<QByteArray>("existing"); // the file's content before, or null for none
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no file named") << QByteArray() << ""
+                                   << "Choose a file to record to.";
+    QTest::newRow("a file with other columns")
+        << QByteArray("time,object,pm2_5\n1,avg,3\n") << "other.csv"
+        << "Cannot record to ";
+    QTest::newRow("a directory") << QByteArray() << "."
+                                 << "Cannot record to ";
+}
+
+void MonitorTest::recordingRefused()
+{
+    QFETCH(QByteArray, existing);
+    QFETCH(QString, fileName);
+    QFETCH(QString, message);
+    const QString path = fileName.isEmpty() ? QString() : scratch.filePath(fileName);
+    if (!existing.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(existing);
+    }
+    openWindow();
+    find<QLineEdit>("recordFileEdit")->setText(path);
+    MessageBoxCloser closer;
+    find<QPushButton>("recordButton")->click();
+    QTRY_COMPARE(closer.seen.size(), 1);
+    QVERIFY2(closer.seen[0].text.startsWith(message), qPrintable(closer.seen[0].text));
+    QCOMPARE(find<QPushButton>("recordButton")->text(), QStringLiteral("Record"));
+    if (!existing.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), existing); // nothing recorded is lost
+    }
 }
 
 void MonitorTest::chartExported()
