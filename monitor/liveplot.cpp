@@ -21,7 +21,7 @@ struct ValueStyle
 constexpr ValueStyle valueStyles[] = {
     {SampleSeries::Value::Pm25, Qt::SolidLine, "PM2.5"},
     {SampleSeries::Value::Pm10, Qt::DashLine, "PM10"},
-    {SampleSeries::Value::Pm100, Qt::DotLine, "PM100"},
+    {SampleSeries::Value::Pm100, Qt::DashDotLine, "PM100"},
 };
 
 const QColor objectColours[SampleSeries::objectCount] = {
@@ -64,7 +64,10 @@ LivePlot::LivePlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(thi
     plot_->plotLayout()->setRowStretchFactor(1, 0.45);
     environmentRect_->axis(QCPAxis::atRight)->setVisible(true);
     environmentRect_->axis(QCPAxis::atRight)->setTickLabels(true);
-    pmRect->axis(QCPAxis::atLeft)->setLabel(tr("µg/m³"));
+    // PM100 reads many times PM2.5 and PM10: on its own axis they stay readable.
+    pmRect->axis(QCPAxis::atLeft)->setLabel(tr("PM2.5, PM10 µg/m³"));
+    pmRect->axis(QCPAxis::atRight)->setVisible(true);
+    pmRect->axis(QCPAxis::atRight)->setLabel(tr("PM100 µg/m³ (dash-dot)"));
     environmentRect_->axis(QCPAxis::atLeft)->setLabel(tr("°C"));
     environmentRect_->axis(QCPAxis::atRight)->setLabel(tr("%RH"));
     environmentRect_->axis(QCPAxis::atRight)->setRange(0, 100);
@@ -111,8 +114,7 @@ LivePlot::LivePlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(thi
     for (int object = 0; object < SampleSeries::objectCount; ++object) {
         for (const ValueStyle &style : valueStyles) {
             const int s = SampleSeries::seriesOf(object, style.value);
-            graphs_[s] =
-                plot_->addGraph(pmRect->axis(QCPAxis::atBottom), pmRect->axis(QCPAxis::atLeft));
+            graphs_[s] = plot_->addGraph(pmRect->axis(QCPAxis::atBottom), valueAxis(style.value));
             graphs_[s]->setPen(QPen(objectColours[object], 1, style.pen));
             graphs_[s]->setName(
                 QStringLiteral("%1 %2").arg(QLatin1String(style.name), objectLabel(object)));
@@ -134,13 +136,19 @@ LivePlot::LivePlot(QWidget *parent) : QWidget(parent), plot_(new QCustomPlot(thi
         line->setClipAxisRect(pmRect);
         line->setPen(QPen(alertColour, 1, valueStyles[v].pen));
         for (QCPItemPosition *point : {line->point1, line->point2})
-            point->setAxes(pmRect->axis(QCPAxis::atBottom), pmRect->axis(QCPAxis::atLeft));
+            point->setAxes(pmRect->axis(QCPAxis::atBottom), valueAxis(SampleSeries::Value(v)));
         line->setVisible(false);
         alertLines_[v] = line;
     }
 
     enabled_.fill(true);
     setObjects({QStringLiteral("avg")});
+}
+
+QCPAxis *LivePlot::valueAxis(SampleSeries::Value value) const
+{
+    return plot_->axisRect()->axis(value == SampleSeries::Value::Pm100 ? QCPAxis::atRight
+                                                                       : QCPAxis::atLeft);
 }
 
 void LivePlot::setObjects(const QStringList &objects)
@@ -288,7 +296,8 @@ void LivePlot::refill()
     const QCPRange range = plot_->xAxis->range();
     const ColumnGrid grid = columnGrid(series_.times(), range.lower, range.upper,
                                        std::max(plot_->axisRect()->width(), 1));
-    double pmHigh = -1;
+    std::array<double, SampleSeries::valuesPerObject> pmHigh;
+    pmHigh.fill(-1);
     double temperatureLow = qInf();
     double temperatureHigh = -qInf();
     for (int s = 0; s < SampleSeries::seriesCount; ++s) {
@@ -304,17 +313,20 @@ void LivePlot::refill()
             if (std::isnan(value) || points.times[i] < range.lower || points.times[i] > range.upper)
                 continue;
             if (s < SampleSeries::temperature) {
-                pmHigh = std::max(pmHigh, value);
+                double &high = pmHigh[std::size_t(s % SampleSeries::valuesPerObject)];
+                high = std::max(high, value);
             } else if (s == SampleSeries::temperature) {
                 temperatureLow = std::min(temperatureLow, value);
                 temperatureHigh = std::max(temperatureHigh, value);
             }
         }
     }
-    for (const QCPItemStraightLine *line : alertLines_)
-        if (line->visible())
-            pmHigh = std::max(pmHigh, line->point1->coords().y());
-    plot_->yAxis->setRange(paddedRange(0, pmHigh, 0, 100));
+    for (std::size_t v = 0; v < alertLines_.size(); ++v)
+        if (alertLines_[v]->visible())
+            pmHigh[v] = std::max(pmHigh[v], alertLines_[v]->point1->coords().y());
+    const std::size_t pm100 = std::size_t(SampleSeries::Value::Pm100);
+    plot_->yAxis->setRange(paddedRange(0, std::max(pmHigh[0], pmHigh[1]), 0, 100));
+    plot_->yAxis2->setRange(paddedRange(0, pmHigh[pm100], 0, 1000));
     environmentRect_->axis(QCPAxis::atLeft)
         ->setRange(paddedRange(temperatureLow, temperatureHigh, -40, 40));
     plot_->replot(QCustomPlot::rpQueuedReplot);

@@ -6,6 +6,7 @@
 #include <array>
 
 class QCustomPlot;
+class QCPAxis;
 class QCPAxisRect;
 class QCPGraph;
 class QCPLegend;
@@ -65,6 +66,7 @@ private:
     void refill();
     void updateGraphVisibility();
     void rebuildLegend();
+    QCPAxis *valueAxis(SampleSeries::Value value) const;
 
     QCustomPlot *plot_;
     QCPAxisRect *environmentRect_;

@@ -12,10 +12,6 @@
         <translation>单元 %1</translation>
     </message>
     <message>
-        <source>µg/m³</source>
-        <translation>µg/m³</translation>
-    </message>
-    <message>
         <source>°C</source>
         <translation>°C</translation>
     </message>
@@ -34,6 +30,14 @@
     <message>
         <source>PX8107 monitor chart</source>
         <translation>PX8107 监测图表</translation>
+    </message>
+    <message>
+        <source>PM2.5, PM10 µg/m³</source>
+        <translation>PM2.5、PM10 µg/m³</translation>
+    </message>
+    <message>
+        <source>PM100 µg/m³ (dash-dot)</source>
+        <translation>PM100 µg/m³（点划线）</translation>
     </message>
 </context>
 <context>
@@ -115,20 +119,8 @@
         <translation>保持最新采样可见；缩放或拖动会停止跟随</translation>
     </message>
     <message>
-        <source>Alert above:</source>
-        <translation>报警阈值：</translation>
-    </message>
-    <message>
-        <source>%1 off</source>
-        <translation>%1 关闭</translation>
-    </message>
-    <message>
         <source>Readings above this level are shown in red; 0 for none</source>
         <translation>高于此值的读数显示为红色；0 表示不报警</translation>
-    </message>
-    <message>
-        <source>Export…</source>
-        <translation>导出…</translation>
     </message>
     <message>
         <source>Save the chart as PNG or SVG</source>
@@ -269,6 +261,18 @@
     <message>
         <source>Cannot write %1</source>
         <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>Alert above</source>
+        <translation>报警阈值</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Export chart…</source>
+        <translation>导出图表…</translation>
     </message>
 </context>
 </TS>
