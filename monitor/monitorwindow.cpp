@@ -357,7 +357,11 @@ void MonitorWindow::toggleConnection()
 
 void MonitorWindow::choosePort(const QString &portName)
 {
-    portBox_->setCurrentText(portName);
+    const int listed = portBox_->findData(portName);
+    if (listed >= 0)
+        portBox_->setCurrentIndex(listed);
+    else
+        portBox_->setCurrentText(portName);
 }
 
 void MonitorWindow::connectSensor()
@@ -573,7 +577,7 @@ bool MonitorWindow::exportChart(const QString &path, QString &error)
 void MonitorWindow::loadSettings()
 {
     const QSettings settings;
-    portBox_->setCurrentText(settings.value(key::port).toString());
+    choosePort(settings.value(key::port).toString());
     const int rate = rateBox_->findData(settings.value(key::rate, defaultRate).toInt());
     rateBox_->setCurrentIndex(rate >= 0 ? rate : rateBox_->findData(defaultRate));
     addressBox_->setValue(settings.value(key::address, 1).toInt());
@@ -598,7 +602,7 @@ void MonitorWindow::loadSettings()
 void MonitorWindow::saveSettings() const
 {
     QSettings settings;
-    settings.setValue(key::port, portBox_->currentText());
+    settings.setValue(key::port, chosenPortName());
     settings.setValue(key::rate, rateBox_->currentData().toInt());
     settings.setValue(key::address, addressBox_->value());
     settings.setValue(key::objects, chosenObjects());
