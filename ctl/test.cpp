@@ -3,6 +3,7 @@
 #include "ctl/identity.h"
 #include "record/eolprofile.h"
 #include "record/recordfile.h"
+#include "record/samplerow.h"
 #include "record/sampleschedule.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QTimer>
-#include <cmath>
 
 namespace {
 
@@ -21,13 +21,9 @@ QString tr(const char *text)
     return QCoreApplication::translate("px8107ctl", text);
 }
 
-double tenths(float value)
-{
-    return std::round(double(value) * 10) / 10;
-}
-
 // Fills what the profile asks for; the first failed transaction ends the test.
-ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasurements &measured)
+ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasurements &measured,
+                      Output &out)
 {
     if (profile.selfCheck) {
         const Answer<int> selfCheck = client.get(*settings::find(QStringLiteral("self-check")));
@@ -50,7 +46,12 @@ ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasur
     QElapsedTimer clock;
     clock.start();
     const SampleSchedule schedule(0, profile.intervalMs, profile.warmupSamples);
-    for (qint64 index = 0; index < schedule.keptIndex(profile.samples); ++index) {
+    const qint64 total = schedule.keptIndex(profile.samples);
+    for (qint64 index = 0; index < total; ++index) {
+        out.progress(tr("sample %1 of %2 (%3 for warm-up)")
+                         .arg(index + 1)
+                         .arg(total)
+                         .arg(profile.warmupSamples));
         const qint64 wait = schedule.waitMs(index, clock.elapsed());
         if (wait > 0) {
             QEventLoop loop;
@@ -58,15 +59,14 @@ ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasur
             loop.exec();
         }
         for (const QString &object : profile.objects) {
-            const Answer<decode::Measurement> m =
-                client.measurement(object == QLatin1String("avg") ? 0 : quint8(object.toInt()));
+            const Answer<decode::Measurement> m = client.measurement(objectSelector(object));
             if (!m)
                 return m.failure;
             if (schedule.isWarmup(index))
                 continue;
             auto &series = measured.samples[object];
-            series[0] << tenths(m->pm25);
-            series[1] << tenths(m->pm10);
+            series[0] << fromTenths(m->pm25);
+            series[1] << fromTenths(m->pm10);
             series[2] << double(m->pm100);
         }
     }
@@ -138,14 +138,16 @@ ExitCode runTest(Session &session)
         return session.failed(identity.failure, tr("read device ID and firmware"));
     EolMeasurements measured;
     measured.firmware = identity->firmware;
-    const ClientFailure measureFailure = measure(session.client, profile, measured);
+    const ClientFailure measureFailure = measure(session.client, profile, measured, session.out);
     if (measureFailure.kind != ClientFailure::Kind::None)
         return session.failed(measureFailure, tr("measure"));
     EolResult result = evaluateEol(profile, measured);
     if (!wanted.isEmpty()) {
         const ApplyResult applied = applySettings(session.client, wanted, false);
         if (applied.failure.kind != ClientFailure::Kind::None)
-            return session.failed(applied.failure, tr("apply %1").arg(profile.settingsFile));
+            return session.failed(
+                applied.failure,
+                tr("apply %1 from %2").arg(applied.failedKey->key, profile.settingsFile));
         result.checks += settingChecks(wanted, &applied);
     }
 

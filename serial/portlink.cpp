@@ -3,15 +3,18 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString stableLinkFor(const QString &portPath)
+QString stableLinkFor(const QString &portPath, const QString &linkDirectory)
 {
-    const QString target = QFileInfo(portPath).canonicalFilePath();
+    // A port may be named as QSerialPort takes it, without its directory ("ttyUSB0").
+    const QString path =
+        QDir::isAbsolutePath(portPath) ? portPath : QStringLiteral("/dev/") + portPath;
+    const QString target = QFileInfo(path).canonicalFilePath();
     if (target.isEmpty())
         return {};
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    const QDir byId(linkDirectory);
     for (const QFileInfo &link :
          byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
-        if (link.absoluteFilePath() != portPath && link.canonicalFilePath() == target)
+        if (link.absoluteFilePath() != path && link.canonicalFilePath() == target)
             return link.absoluteFilePath();
     return {};
 }

@@ -7,6 +7,7 @@ namespace {
 
 constexpr int crcSize = 2;
 constexpr int minimumModbusSize = 4; // address, function, CRC
+constexpr int maxModbusSize = 256;   // an RTU frame at its longest
 constexpr quint8 lastFunction = 0x7F;
 
 enum class Candidate
@@ -108,11 +109,12 @@ Candidate modbusCandidate(const QByteArray &buffer, int &length)
         return Candidate::NotThis;
     // A function without a length of its own: everything so far, once its CRC holds; garbage
     // when a request of known length follows it; otherwise wait for more or for the silence.
-    if (crcValid(buffer)) {
+    if (buffer.size() <= maxModbusSize && crcValid(buffer)) {
         length = buffer.size();
         return Candidate::Complete;
     }
-    return completeRequestLater(buffer) ? Candidate::NotThis : Candidate::NeedMore;
+    return buffer.size() >= maxModbusSize || completeRequestLater(buffer) ? Candidate::NotThis
+                                                                          : Candidate::NeedMore;
 }
 
 } // namespace
@@ -156,7 +158,7 @@ std::vector<Request> RequestFramer::flush()
             // What will not grow is a request when its CRC holds, whatever its function.
             const quint8 function = buffer_.size() > 1 ? quint8(buffer_.at(1)) : 0;
             if (function != 0 && function <= lastFunction && !hasOwnLength(function) &&
-                crcValid(buffer_)) {
+                buffer_.size() <= maxModbusSize && crcValid(buffer_)) {
                 found.push_back({FrameKind::Modbus, buffer_});
                 buffer_.clear();
             } else {

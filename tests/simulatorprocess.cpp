@@ -53,6 +53,16 @@ QByteArrayList SimulatorProcess::requests()
     return found;
 }
 
+QByteArray SimulatorProcess::received()
+{
+    static const QRegularExpression line(QStringLiteral(" rx ([0-9a-f ]*)\n"));
+    QByteArray bytes;
+    QRegularExpressionMatchIterator matches = line.globalMatch(QString::fromLatin1(log()));
+    while (matches.hasNext())
+        bytes += QByteArray::fromHex(matches.next().captured(1).toLatin1());
+    return bytes;
+}
+
 QByteArray SimulatorProcess::log()
 {
     log_ += process_.readAllStandardError();

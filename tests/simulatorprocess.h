@@ -25,6 +25,8 @@ public:
     // The bytes of every request in the --verbose log so far, framed and understood or not, in
     // order: one entry per "request N [hex]" line. Empty: nothing was sent on the line.
     QByteArrayList requests();
+    // Every byte the simulator has received so far (its "rx" lines), requests and noise alike.
+    QByteArray received();
     // SIGTERM, then wait for the exit.
     void stop();
 

@@ -1,6 +1,7 @@
 #include "ptypair.h"
 #include "simulatorprocess.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -21,13 +22,19 @@ private slots:
     void setWritesAndConfirms();
     void setAddressThenReadAtIt();
     void setRateThenFollow();
+    void actionsAndSwitches_data();
+    void actionsAndSwitches();
     void badReplies_data();
     void badReplies();
     void scriptedReplies_data();
     void scriptedReplies();
+    void readBackThatDiffers();
     void badCommandLines_data();
     void badCommandLines();
     void unwritableOutput();
+    void scanFindsEverySensor_data();
+    void scanFindsEverySensor();
+    void collisionIsABadReply();
 
 private:
     struct Run
@@ -170,8 +177,8 @@ void CtlTest::setWritesAndConfirms()
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
     QVERIFY(set.out.contains(QRegularExpression("heater.temp-low +-12 +°C +confirmed")));
     // Each write keeps the other value of its register, as read just before.
-    QTRY_VERIFY(sim->log().contains("rx 00 06 00 ac 1e f4 40 1d"));
-    QTRY_VERIFY(sim->log().contains("rx 00 06 00 aa 1e 06 21 99"));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("000600ac1ef4401d")));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("000600aa1e062199")));
     const Run get = ctl({"--port", sim->ptyPath(), "--json", "get", "heater.temp-low",
                          "heater.temp-high", "clean.interval-hours", "clean.duration-seconds"});
     QCOMPARE(QJsonDocument::fromJson(get.out.toUtf8()).object(),
@@ -185,9 +192,9 @@ void CtlTest::setAddressThenReadAtIt()
     startSimulator();
     const Run set = ctl({"--port", sim->ptyPath(), "--address", "1", "set", "address=17"});
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
-    QTRY_VERIFY(sim->log().contains("rx 01 06 00 00 00 11"));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("01060000001149c6")));
     // The read-back went to the new address.
-    QTRY_VERIFY(sim->log().contains("rx 11 03 00 00 00 01 86 9a"));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex("110300000001869a")));
 
     const Run atNew = ctl({"--port", sim->ptyPath(), "--address", "17", "read"});
     QCOMPARE(atNew.exitCode, 0);
@@ -206,6 +213,55 @@ void CtlTest::setRateThenFollow()
     const Run searched = ctl({"--port", sim->ptyPath(), "--baud", "auto", "get", "rate"});
     QCOMPARE(searched.exitCode, 0);
     QVERIFY(searched.out.contains(QRegularExpression("rate +19200")));
+}
+
+void CtlTest::actionsAndSwitches_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<QByteArray>("frame"); // the write that does it
+    QTest::addColumn<QStringList>("check");
+    QTest::addColumn<QString>("checkOutput"); // a pattern in the check's output
+
+    QTest::newRow("sleep") << QStringList() << QStringList{"power=sleep"}
+                           << QByteArray("000600a2000029f9") << QStringList{"read"}
+                           << "avg +0.0 +0.0 +0\n";
+    QTest::newRow("wake") << QStringList() << QStringList{"power=wake"}
+                          << QByteArray("000600a20001e839") << QStringList{"read"}
+                          << "avg +13.0 +43.0 +730\n";
+    QTest::newRow("clean now") << QStringList() << QStringList{"clean.now=5"}
+                               << QByteArray("000600a900059838") << QStringList{"read"}
+                               << "avg +13.0";
+    QTest::newRow("heater on by hand")
+        << QStringList() << QStringList{"heater.mode=manual", "heater.on=on"}
+        << QByteArray("000600ab0001383b") << QStringList{"get", "heater.mode", "heater.on"}
+        << "heater.mode +manual\nheater.on +on\n";
+    QTest::newRow("factory reset")
+        << QStringList() << QStringList{"heater.temp-high=40", "factory-reset"}
+        << QByteArray("000600a5000159f8") << QStringList{"get", "heater.temp-high"}
+        << "heater.temp-high +30 ";
+    QTest::newRow("to native") << QStringList() << QStringList{"protocol=native"}
+                               << QByteArray("000600b10000d83c") << QStringList{"info"}
+                               << "protocol +native\naddress +-\ndevice-id +2024-0107\n";
+    QTest::newRow("back to Modbus")
+        << QStringList{"--protocol", "native"} << QStringList{"protocol=modbus"}
+        << QByteArray("000600b10003983d") << QStringList{"read"} << "avg +13.0";
+}
+
+void CtlTest::actionsAndSwitches()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, assignments);
+    QFETCH(QByteArray, frame);
+    QFETCH(QStringList, check);
+    QFETCH(QString, checkOutput);
+    startSimulator(simulator);
+    const Run set = ctl(QStringList{"--port", sim->ptyPath(), "set"} + assignments);
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex(frame)));
+    const Run after = ctl(QStringList{"--port", sim->ptyPath()} + check);
+    QVERIFY2(after.exitCode == 0, qPrintable(after.err));
+    QVERIFY2(after.out.contains(QRegularExpression(checkOutput)), qPrintable(after.out));
 }
 
 void CtlTest::badReplies_data()
@@ -296,6 +352,28 @@ void CtlTest::scriptedReplies()
     QVERIFY2(err.contains(message), qPrintable(err));
 }
 
+void CtlTest::readBackThatDiffers()
+{
+    PtyPair peer;
+    QVERIFY(peer.isValid());
+    std::unique_ptr<QProcess> process(startCtl({"--port", peer.slavePath(), "--address", "1",
+                                                "--retries", "0", "set", "heater.temp-high=40"}));
+    const QByteArray read = QByteArray::fromHex("010300ac0001442b");
+    const QByteArray thresholds30AndMinus5 = QByteArray::fromHex("0103021efbf067");
+    QCOMPARE(peer.read(8, 10000), read);
+    QVERIFY(peer.write(thresholds30AndMinus5));
+    const QByteArray write = QByteArray::fromHex("010600ac28fb1668");
+    QCOMPARE(peer.read(8, 10000), write);
+    QVERIFY(peer.write(write));
+    QCOMPARE(peer.read(8, 10000), read);
+    QVERIFY(peer.write(thresholds30AndMinus5));
+    QVERIFY(process->waitForFinished(10000));
+    QCOMPARE(process->exitCode(), 1);
+    QVERIFY(process->readAllStandardOutput().isEmpty());
+    QVERIFY(process->readAllStandardError().contains(
+        "set heater.temp-high: wrote 40, the sensor reports 30"));
+}
+
 void CtlTest::badCommandLines_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -347,7 +425,7 @@ void CtlTest::badCommandLines()
     QVERIFY(run.out.isEmpty());
     // A request that did reach the simulator would be in its log by now: ctl has exited.
     sim->stop();
-    QVERIFY2(!sim->log().contains(" rx "), sim->log().constData());
+    QVERIFY2(sim->received().isEmpty(), sim->log().constData());
 }
 
 void CtlTest::unwritableOutput()
@@ -356,6 +434,58 @@ void CtlTest::unwritableOutput()
     const Run run = ctl({"--port", sim->ptyPath(), "read"}, "/dev/full");
     QCOMPARE(run.exitCode, 7);
     QVERIFY(run.err.contains("cannot write the output"));
+}
+
+namespace {
+// Three sensors on one line: two at address 1 on different rates, one at address 7.
+const QStringList threeSensors = {"--address", "1", "--baud", "9600", "--sensor",
+                                  "--address", "7", "--baud", "9600", "--sensor",
+                                  "--address", "1", "--baud", "19200"};
+} // namespace
+
+void CtlTest::scanFindsEverySensor_data()
+{
+    QTest::addColumn<QStringList>("line");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("sensors");
+
+    QTest::newRow("three sensors")
+        << threeSensors << QStringList{"--rates", "19200,9600", "--addresses", "1-10"}
+        << R"([{"address":1,"rate":19200,"protocol":"modbus","device-id":null},
+               {"address":1,"rate":9600,"protocol":"modbus","device-id":null},
+               {"address":7,"rate":9600,"protocol":"modbus","device-id":null}])";
+    QTest::newRow("first") << threeSensors
+                           << QStringList{"--rates", "19200,9600", "--addresses", "2-10", "--first"}
+                           << R"([{"address":7,"rate":9600,"protocol":"modbus","device-id":null}])";
+    QTest::newRow("one in its native protocol")
+        << QStringList{"--address", "3", "--sensor", "--protocol", "native", "--baud", "4800"}
+        << QStringList{"--rates", "4800,9600", "--addresses", "1-4"}
+        << R"([{"address":null,"rate":4800,"protocol":"native","device-id":"2024-0108"},
+               {"address":3,"rate":9600,"protocol":"modbus","device-id":null}])";
+}
+
+void CtlTest::scanFindsEverySensor()
+{
+    QFETCH(QStringList, line);
+    QFETCH(QStringList, options);
+    QFETCH(QString, sensors);
+    startSimulator(line);
+    const Run run = ctl(QStringList{"--port", sim->ptyPath(), "--json", "scan"} + options);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(document.value("sensors").toArray(),
+             QJsonDocument::fromJson(sensors.toUtf8()).array());
+    QCOMPARE(document.value("errors").toArray(), QJsonArray());
+}
+
+void CtlTest::collisionIsABadReply()
+{
+    startSimulator(threeSensors);
+    const Run run = ctl({"--port", sim->ptyPath(), "--retries", "0", "read"});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.contains("read object avg: the reply"), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QTRY_COMPARE(sim->requests().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(CtlTest)

@@ -175,7 +175,7 @@ private slots:
     void unitNoiseIsSeededAndSpread();
     void lineSettingsGate_data();
     void lineSettingsGate();
-    void threeSensorsOnOneLine();
+    void fourSensorsOnOneLine();
     void requestLogShowsEveryRequest();
     void returnsAfterVanishing();
     void refusesBadSensorOptions_data();
@@ -832,12 +832,13 @@ void SimulatorTest::lineSettingsGate()
              addressReply.toHex(' '));
 }
 
-void SimulatorTest::threeSensorsOnOneLine()
+void SimulatorTest::fourSensorsOnOneLine()
 {
-    // Sensor 1: unit 1 at 9600; sensor 2: unit 2 at 9600; sensor 3: unit 1 at 19200.
-    SimulatorProcess simulator({QStringLiteral("--sensor"), QStringLiteral("--address"),
-                                QStringLiteral("2"), QStringLiteral("--sensor"),
-                                QStringLiteral("--baud"), QStringLiteral("19200")});
+    // Sensor 1: unit 1 at 9600; sensor 2: unit 2 at 9600; sensor 3: unit 1 at 19200; sensor 4:
+    // native at 4800, with the fourth default device ID.
+    SimulatorProcess simulator(QStringLiteral("--sensor --address 2 --sensor --baud 19200 "
+                                              "--sensor --protocol native --baud 4800")
+                                   .split(QLatin1Char(' ')));
     QVERIFY(simulator.start());
     Terminal terminal;
     QVERIFY(terminal.open(simulator.ptyPath(), B9600));
@@ -858,6 +859,7 @@ void SimulatorTest::threeSensorsOnOneLine()
         {B19200, "010600cd000299f4", "010600cd000299f4"}, // sensor 3 to 4800
         {B19200, "010300000001840a", ""},
         {B4800, "010300000001840a", "01030200017984"},
+        {B4800, "aaa600000000000000000000000000000000ab", "aaa60000000000002024010a00000000004fab"},
         {B9600, "00030000000185db", "01030200010984"}, // sensors 1 and 2 (unit 5) collide
     };
     for (const Step &step : steps) {
@@ -885,6 +887,7 @@ void SimulatorTest::requestLogShowsEveryRequest()
     QVERIFY(terminal.setSpeed(B4800));
     QVERIFY(terminal.send(addressQuery));
     QTRY_COMPARE(simulator.requests(), (QByteArrayList{addressQuery, addressQuery}));
+    QCOMPARE(simulator.received(), addressQuery + hex("ff") + addressQuery);
     QVERIFY(simulator.log().contains("request 2 [00 03 00 00 00 01 85 db] at 4800 baud 8N1: "
                                      "not understood"));
 }
