@@ -47,6 +47,8 @@ private slots:
     void recordingRefused();
     void chartExported();
     void settingsRememberedAcrossRestart();
+    void fitsSmallScreen_data();
+    void fitsSmallScreen();
     void chineseCatalogue();
 
 private:
@@ -103,7 +105,8 @@ void MonitorTest::connectTo(const QString &port, const QStringList &objects, dou
         find<QCheckBox>(qPrintable("object_" + object))->setChecked(objects.contains(object));
     find<QDoubleSpinBox>("intervalBox")->setValue(intervalS);
     find<QPushButton>("connectButton")->click();
-    QCOMPARE(find<QPushButton>("connectButton")->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(find<QPushButton>("connectButton")->text(),
+             QCoreApplication::translate("MonitorWindow", "Disconnect"));
 }
 
 void MonitorTest::seriesHoldTheSensorsValues_data()
@@ -458,6 +461,32 @@ void MonitorTest::settingsRememberedAcrossRestart()
     QCOMPARE(find<QDoubleSpinBox>("alertPm25")->value(), 35.0);
     QVERIFY(find<QPushButton>("window24h")->isChecked());
     QCOMPARE(chart()->timeWindow(), LivePlot::lastDay);
+}
+
+void MonitorTest::fitsSmallScreen_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::newRow("English") << QString();
+    QTest::newRow("Chinese") << QStringLiteral(":/ts/monitor_zh_CN.qm");
+}
+
+void MonitorTest::fitsSmallScreen()
+{
+    QFETCH(QString, catalogue);
+    QTranslator translator;
+    if (!catalogue.isEmpty()) {
+        QVERIFY(translator.load(catalogue));
+        QCoreApplication::installTranslator(&translator);
+    }
+    startSimulator({});
+    openWindow();
+    connectTo(sim->ptyPath(), SampleSeries::objectNames());
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 1, 10000);
+    // A 1366x768 screen, less a title bar and a panel.
+    const QSize needed = window->minimumSizeHint().expandedTo(window->minimumSize());
+    QVERIFY2(needed.width() <= 1366 && needed.height() <= 700,
+             qPrintable(QStringLiteral("%1x%2").arg(needed.width()).arg(needed.height())));
+    QCoreApplication::removeTranslator(&translator);
 }
 
 void MonitorTest::chineseCatalogue()
