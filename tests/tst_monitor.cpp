@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -34,6 +35,7 @@ private slots:
 
     void seriesHoldTheSensorsValues_data();
     void seriesHoldTheSensorsValues();
+    void recordedFileEqualsCommandLineRecording_data();
     void recordedFileEqualsCommandLineRecording();
     void faultsGiveGapsAndCounters_data();
     void faultsGiveGapsAndCounters();
@@ -182,27 +184,43 @@ QList<QByteArray> rowsWithoutTimes(const QString &path, QByteArray &header)
 
 } // namespace
 
+void MonitorTest::recordedFileEqualsCommandLineRecording_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QByteArray>("status"); // one row must have it
+
+    QTest::newRow("clean line") << QStringList() << QByteArray(",ok");
+    // Every request unanswered: no identity, no values, a timeout on every row. (Single faults
+    // hit different requests in the two, whose identity reads differ in length.)
+    QTest::newRow("sensor at another rate")
+        << QStringList{"--baud", "19200"} << QByteArray(",timeout");
+}
+
 void MonitorTest::recordedFileEqualsCommandLineRecording()
 {
-    startSimulator({});
+    QFETCH(QStringList, faults);
+    QFETCH(QByteArray, status);
+    startSimulator(faults);
     openWindow();
     const QString path = scratch.filePath(QStringLiteral("window.csv"));
+    QFile::remove(path);
     find<QLineEdit>("recordFileEdit")->setText(path);
     find<QPushButton>("recordButton")->click();
     QCOMPARE(find<QLabel>("recordingLabel")->text(), QStringLiteral("Recording to window.csv"));
     connectTo(sim->ptyPath(), {"avg", "2"});
-    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 3, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 3, 20000);
     find<QPushButton>("recordButton")->click();
     QVERIFY(find<QLabel>("recordingLabel")->text().startsWith(QStringLiteral("Not recording")));
     window.reset();
     sim.reset();
 
-    startSimulator({});
+    startSimulator(faults);
     const QString ctlPath = scratch.filePath(QStringLiteral("ctl.csv"));
+    QFile::remove(ctlPath);
     QProcess ctl;
     ctl.start(QStringLiteral(PX8107_CTL_PATH),
-              {"--port", sim->ptyPath(), "--address", "1", "monitor", "--objects", "avg,2", "--env",
-               "--interval", "0.2", "--samples", "3", "--output", ctlPath});
+              {"--port", sim->ptyPath(), "--address", "1", "--retries", "0", "monitor", "--objects",
+               "avg,2", "--env", "--interval", "0.2", "--samples", "3", "--output", ctlPath});
     QVERIFY(ctl.waitForFinished(30000));
     QCOMPARE(ctl.exitCode(), 0);
 
@@ -214,6 +232,8 @@ void MonitorTest::recordedFileEqualsCommandLineRecording()
     QCOMPARE(ctlRows.size(), 6);
     QVERIFY(windowRows.size() >= 6);
     QCOMPARE(windowRows.mid(0, 6), ctlRows);
+    QVERIFY(std::any_of(ctlRows.begin(), ctlRows.end(),
+                        [&status](const QByteArray &row) { return row.endsWith(status); }));
 }
 
 void MonitorTest::faultsGiveGapsAndCounters_data()
