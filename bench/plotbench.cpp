@@ -5,7 +5,8 @@
 //
 // CANDIDATE: monitor-chart (the monitor's chart: QCustomPlot fed per pixel column, two panels,
 // legend), qcustomplot (fed per pixel column by decimateToColumns), qcustomplot-adaptive
-// (every point held by the library, its own adaptive sampling), qtcharts-naive (every point in
+// (every point held by the library, its own adaptive sampling), qwt-decimated (Qwt 6.1 fed per
+// pixel column: it has no such reduction of its own), qtcharts-naive (every point in
 // one QLineSeries per series), qtcharts-decimated (fed per pixel column).
 
 #include "monitor/columndecimation.h"
@@ -21,6 +22,9 @@
 #include <QRandomGenerator>
 #include <QValueAxis>
 #include <qcustomplot.h>
+#include <qwt/qwt_plot.h>
+#include <qwt/qwt_plot_canvas.h>
+#include <qwt/qwt_plot_curve.h>
 
 #include <time.h>
 
@@ -204,6 +208,44 @@ private:
     bool decimated_;
 };
 
+class QwtCandidate : public Candidate
+{
+public:
+    QwtCandidate()
+    {
+        plot_.enableAxis(QwtPlot::yRight);
+        plot_.setAxisScale(QwtPlot::yLeft, 0, 200);
+        plot_.setAxisScale(QwtPlot::yRight, 0, 100);
+        for (int s = 0; s < seriesCount; ++s) {
+            auto *curve = new QwtPlotCurve;
+            curve->setPen(seriesPen(s));
+            curve->setYAxis(s < pmSeries ? QwtPlot::yLeft : QwtPlot::yRight);
+            curve->attach(&plot_);
+            curves_.append(curve);
+        }
+        plot_.resize(plotWidth, plotHeight);
+    }
+    QWidget *widget() override { return &plot_; }
+    void load(const DayOfSamples &) override {}
+    void appendLast(const DayOfSamples &) override {}
+    void showRange(const DayOfSamples &day, double from, double to) override
+    {
+        plot_.setAxisScale(QwtPlot::xBottom, from, to);
+        plot_.updateAxes();
+        const ColumnGrid grid = columnGrid(day.times, from, to, plot_.canvas()->width());
+        for (int s = 0; s < seriesCount; ++s) {
+            const DecimatedSeries d = decimate(grid, day.times, day.values[s]);
+            curves_[s]->setSamples(d.times, d.values);
+        }
+        plot_.replot();
+        plot_.repaint();
+    }
+
+private:
+    QwtPlot plot_;
+    QVector<QwtPlotCurve *> curves_;
+};
+
 // The monitor's own chart: its series store, decimation, two panels, legend and styles.
 class MonitorChartCandidate : public Candidate
 {
@@ -266,6 +308,8 @@ std::unique_ptr<Candidate> makeCandidate(const QString &name)
         return std::make_unique<CustomPlotCandidate>(false);
     if (name == QLatin1String("qtcharts-naive"))
         return std::make_unique<ChartsCandidate>(false);
+    if (name == QLatin1String("qwt-decimated"))
+        return std::make_unique<QwtCandidate>();
     if (name == QLatin1String("qtcharts-decimated"))
         return std::make_unique<ChartsCandidate>(true);
     return nullptr;
@@ -328,9 +372,10 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     std::unique_ptr<Candidate> candidate = makeCandidate(args.value(1));
     if (!candidate) {
-        std::fprintf(stderr,
-                     "usage: px8107-bench-plot monitor-chart|qcustomplot|qcustomplot-adaptive|"
-                     "qtcharts-naive|qtcharts-decimated [APPENDS] [ZOOMS]\n");
+        std::fprintf(
+            stderr,
+            "usage: px8107-bench-plot monitor-chart|qcustomplot|qcustomplot-adaptive|qwt-decimated|"
+            "qtcharts-naive|qtcharts-decimated [APPENDS] [ZOOMS]\n");
         return 2;
     }
     const int appends = args.value(2, QStringLiteral("200")).toInt();
@@ -343,6 +388,7 @@ int main(int argc, char *argv[])
     loadTimer.start();
     candidate->load(day);
     candidate->widget()->show();
+    QCoreApplication::processEvents(); // lays the widget out at its size
     candidate->showRange(day, day.last() - daySeconds, day.last());
     const double loadMs = double(loadTimer.nsecsElapsed()) / 1e6;
 

@@ -21,7 +21,7 @@ plot_appends=${BENCH_PLOT_APPENDS:-200}
 plot_zooms=${BENCH_PLOT_ZOOMS:-20}
 settle_ms=500
 
-bash "$root/scripts/install-deps.sh" cutecom mbpoll libqt5charts5-dev
+bash "$root/scripts/install-deps.sh" cutecom mbpoll libqt5charts5-dev libqwt-qt5-dev
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX8107_BENCH=ON \
   -DBUILD_TESTING=OFF >/dev/null
@@ -206,7 +206,8 @@ plot_table() {
   echo "| candidate | points | append + repaint: wall / CPU | zoom to whole day: wall / CPU | RSS | peak RSS | targets (16 ms, 50 ms, 150 MB) by wall / CPU time |"
   echo "|---|---|---|---|---|---|---|"
   local candidate line
-  for candidate in monitor-chart qcustomplot qcustomplot-adaptive qtcharts-decimated qtcharts-naive; do
+  for candidate in monitor-chart qcustomplot qcustomplot-adaptive qwt-decimated qtcharts-decimated \
+    qtcharts-naive; do
     line=$("$bin/px8107-bench-plot" "$candidate" "$plot_appends" "$plot_zooms" 2>>"$log")
     echo "$line" | awk '{
       for (i = 1; i <= NF; ++i) { split($i, kv, "="); f[kv[1]] = kv[2] }
