@@ -77,11 +77,14 @@ void Sampler::stop()
     due_.stop();
     inFlight_ = false;
     measurementRequests_.clear();
-    // A new engine per run: requests still queued in the old one die with it.
+    // A new engine per run: requests still queued in the old one die with it. Deleted later, as
+    // this may run inside one of its signals; a child, so that it goes with the sampler at last.
     if (engine_) {
         engine_->disconnect(this);
         engine_->close();
-        engine_.release()->deleteLater();
+        RequestEngine *old = engine_.release();
+        old->setParent(this);
+        old->deleteLater();
     }
 }
 
