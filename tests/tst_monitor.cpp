@@ -40,6 +40,7 @@ private slots:
     void faultsGiveGapsAndCounters_data();
     void faultsGiveGapsAndCounters();
     void lostPortGivesGapThenData();
+    void reconnectingLeavesGap();
     void badInputRefused_data();
     void badInputRefused();
     void zoomLeavesFollowModeAndButtonResumes();
@@ -302,6 +303,29 @@ void MonitorTest::lostPortGivesGapThenData()
     QVERIFY(pm25[0] == 12.3f);
     QVERIFY(std::isnan(pm25[beforeReturn]));
     QCOMPARE(pm25.constLast(), 12.3f);
+}
+
+void MonitorTest::reconnectingLeavesGap()
+{
+    startSimulator({});
+    openWindow();
+    connectTo(sim->ptyPath(), {"avg"});
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 2, 10000);
+    auto *button = find<QPushButton>("connectButton");
+    button->click();
+    QCOMPARE(button->text(), QStringLiteral("Connect"));
+    QVERIFY(find<QComboBox>("portBox")->isEnabled());
+    const int before = samplesShown();
+    button->click();
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= before + 3, 10000);
+
+    const QVector<float> &pm25 =
+        chart()->series().values(SampleSeries::seriesOf(0, SampleSeries::Value::Pm25));
+    QCOMPARE(pm25[before - 1], 12.3f);
+    QVERIFY(std::isnan(pm25[before])); // no line across the time without sampling
+    QCOMPARE(pm25.constLast(), 12.3f);
+    QCOMPARE(find<QLabel>("statusSamples")->text(),
+             QStringLiteral("Samples: %1").arg(chart()->series().size() - before - 1));
 }
 
 void MonitorTest::badInputRefused_data()
