@@ -97,7 +97,7 @@ MonitorWindow::MonitorWindow(QWidget *parent) : QMainWindow(parent)
     chart_->setObjectName(QStringLiteral("chart"));
     auto *splitter = new QSplitter(Qt::Horizontal, central);
     splitter->addWidget(chart_);
-    splitter->addWidget(buildReadingsPanel());
+    splitter->addWidget(buildSidePanel());
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
     layout->addWidget(splitter, 1);
@@ -207,7 +207,7 @@ QWidget *MonitorWindow::buildViewBar()
     return bar;
 }
 
-QWidget *MonitorWindow::buildReadingsPanel()
+QWidget *MonitorWindow::buildSidePanel()
 {
     auto *panel = new QGroupBox(tr("Latest readings (µg/m³)"), this);
     auto *layout = new QVBoxLayout(panel);

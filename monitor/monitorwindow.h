@@ -41,7 +41,7 @@ protected:
 private:
     QWidget *buildConnectionBar();
     QWidget *buildViewBar();
-    QWidget *buildReadingsPanel();
+    QWidget *buildSidePanel();
     void buildStatusBar();
     void fillPorts();
     QString chosenPortName() const;
