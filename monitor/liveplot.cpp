@@ -281,13 +281,15 @@ void LivePlot::rangeChangedByUser()
 
 void LivePlot::followNewest()
 {
-    if (!series_.isEmpty()) {
-        const double newest = series_.times().constLast();
-        const double oldest = window_ > 0 ? newest - window_ : series_.times().constFirst();
-        settingRange_ = true;
-        plot_->xAxis->setRange(oldest, std::max(newest, oldest + 10));
-        settingRange_ = false;
-    }
+    // Before the first sample the window ends now, so that the axis shows today.
+    const double newest = series_.isEmpty() ? double(QDateTime::currentMSecsSinceEpoch()) / 1000
+                                            : series_.times().constLast();
+    double oldest = newest - (window_ > 0 ? window_ : lastHour);
+    if (window_ <= 0 && !series_.isEmpty())
+        oldest = series_.times().constFirst();
+    settingRange_ = true;
+    plot_->xAxis->setRange(oldest, std::max(newest, oldest + 10));
+    settingRange_ = false;
     refill();
 }
 
