@@ -174,14 +174,17 @@ void Sampler::finished(const RequestEngine::Result &result)
     if (!isEnvironment && !measurementRequests_.contains(result.id))
         return;
 
+    const bool portGone = result.outcome == reply::Outcome::PortLost ||
+                          result.outcome == reply::Outcome::PortUnavailable;
     if (result.outcome == reply::Outcome::Timeout)
         ++counters_.timeouts;
-    else if (!result.ok() && result.outcome != reply::Outcome::PortLost &&
-             result.outcome != reply::Outcome::PortUnavailable)
+    else if (!result.ok() && !portGone)
         ++counters_.badReplies;
 
-    const QString status =
-        result.ok() ? statusOk : QLatin1String(reply::outcomeName(result.outcome));
+    // Requests queued behind the one that lost the port are, for the record, lost with it.
+    const QString status = result.ok() ? statusOk
+                           : portGone  ? QStringLiteral("port-lost")
+                                       : QLatin1String(reply::outcomeName(result.outcome));
     const RxBuffer buffer = RxBuffer::fromRead(result.reply);
     if (isEnvironment) {
         const decode::BytePair pair = decode::tempHumi(buffer);

@@ -286,6 +286,10 @@ void MonitorTest::lostPortGivesGapThenData()
     const QString link = scratch.filePath(QStringLiteral("sensor-link"));
     startSimulator({"--link", link, "--vanish-after", "8"});
     openWindow();
+    const QString recorded = scratch.filePath(QStringLiteral("lost.csv"));
+    QFile::remove(recorded);
+    find<QLineEdit>("recordFileEdit")->setText(recorded);
+    find<QPushButton>("recordButton")->click();
     connectTo(link, {"avg"});
     QTRY_VERIFY_WITH_TIMEOUT(!sim->isRunning(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("statusState")->text().startsWith("Port lost"), 5000);
@@ -303,6 +307,12 @@ void MonitorTest::lostPortGivesGapThenData()
     QVERIFY(pm25[0] == 12.3f);
     QVERIFY(std::isnan(pm25[beforeReturn]));
     QCOMPARE(pm25.constLast(), 12.3f);
+
+    QFile file(recorded);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray rows = file.readAll();
+    QVERIFY(rows.contains(",avg,,,,,,port-lost,"));
+    QVERIFY(rows.endsWith(",ok,0\r\n") || rows.endsWith(",ok,1\r\n"));
 }
 
 void MonitorTest::reconnectingLeavesGap()
