@@ -66,6 +66,7 @@ bool Sampler::start(const SamplerSettings &settings, QString &error)
     backToModbusAttempts_ = 1;
     running_ = true;
     index_ = 0;
+    lastReopenMs_ = 0; // the clock restarts with the schedule
     inFlight_ = false;
     schedule_ = std::make_unique<SampleSchedule>(0, settings.intervalMs);
     return true;
