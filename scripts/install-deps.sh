@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ccache
   qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
   fonts-wqy-microhei xvfb imagemagick
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   "$@"
 )
 

@@ -1,0 +1,351 @@
+#include "mqtt/mqttpublisher.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace {
+constexpr int atLeastOnce = 1;
+const QByteArray onlinePayload = QByteArrayLiteral("online");
+const QByteArray offlinePayload = QByteArrayLiteral("offline");
+
+void initialiseLibraryOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+bool isTopicLevel(const QString &level)
+{
+    return !level.isEmpty() && !level.contains(QLatin1Char('/')) &&
+           !level.contains(QLatin1Char('+')) && !level.contains(QLatin1Char('#'));
+}
+} // namespace
+
+MqttPublisher::MqttPublisher(const MqttSettings &settings, QObject *parent)
+    : QObject(parent), settings_(settings)
+{
+    qRegisterMetaType<MqttFailure>();
+    initialiseLibraryOnce();
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    if (networkThread_ && networkThread_->isRunning())
+        finish(0);
+    if (client_)
+        mosquitto_destroy(client_);
+}
+
+QString MqttPublisher::deviceTopic() const
+{
+    QString prefix = settings_.topicPrefix;
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    return prefix + QLatin1Char('/') + deviceId_;
+}
+
+bool MqttPublisher::start(const QString &deviceId, const QByteArray &deviceInfoJson)
+{
+    if (!isTopicLevel(deviceId)) {
+        errorString_ =
+            tr("device id \"%1\" cannot be a topic level (empty, or holds / + #)").arg(deviceId);
+        return false;
+    }
+    deviceId_ = deviceId;
+    deviceInfoJson_ = deviceInfoJson;
+
+    QString clientId = settings_.clientId;
+    if (clientId.isEmpty()) {
+        const QString program = QCoreApplication::applicationName().isEmpty()
+                                    ? QStringLiteral("px8107")
+                                    : QCoreApplication::applicationName();
+        clientId = QStringLiteral("%1-%2-%3")
+                       .arg(program, deviceId)
+                       .arg(QCoreApplication::applicationPid());
+    }
+    client_ = mosquitto_new(clientId.toUtf8().constData(), true, this);
+    if (!client_) {
+        errorString_ = tr("MQTT client could not be created (client id \"%1\")").arg(clientId);
+        return false;
+    }
+    mosquitto_threaded_set(client_, true);
+    mosquitto_connect_callback_set(client_, &MqttPublisher::onConnect);
+    mosquitto_disconnect_callback_set(client_, &MqttPublisher::onDisconnect);
+    mosquitto_publish_callback_set(client_, &MqttPublisher::onPublish);
+    mosquitto_log_callback_set(client_, &MqttPublisher::onLog);
+    mosquitto_reconnect_delay_set(client_, 1, unsigned(qMax(1, settings_.reconnectMaxDelaySeconds)),
+                                  true);
+
+    const QByteArray statusTopicUtf8 = statusTopic().toUtf8();
+    if (mosquitto_will_set(client_, statusTopicUtf8.constData(), offlinePayload.size(),
+                           offlinePayload.constData(), atLeastOnce, true) != MOSQ_ERR_SUCCESS) {
+        errorString_ = tr("topic \"%1\" is not a valid MQTT topic").arg(statusTopic());
+        return false;
+    }
+    if (!settings_.credentials.user.isEmpty()) {
+        mosquitto_username_pw_set(client_, settings_.credentials.user.toUtf8().constData(),
+                                  settings_.credentials.password.toUtf8().constData());
+    }
+    if (settings_.endpoint.tls) {
+        if (settings_.caFile.isEmpty()) {
+            mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        } else {
+            const QFileInfo ca(settings_.caFile);
+            if (!ca.isFile() || !ca.isReadable()) {
+                errorString_ = tr("CA file %1 cannot be read").arg(settings_.caFile);
+                return false;
+            }
+            if (mosquitto_tls_set(client_, QFile::encodeName(settings_.caFile).constData(), nullptr,
+                                  nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+                errorString_ = tr("CA file %1 is not usable").arg(settings_.caFile);
+                return false;
+            }
+        }
+    }
+
+    networkThread_ = QThread::create([this] { runNetworkLoop(); });
+    networkThread_->setParent(this);
+    networkThread_->start();
+    return true;
+}
+
+void MqttPublisher::runNetworkLoop()
+{
+    const MqttEndpoint &endpoint = settings_.endpoint;
+    int result = mosquitto_connect_async(client_, endpoint.host.toUtf8().constData(), endpoint.port,
+                                         settings_.keepAliveSeconds);
+    if (result == MOSQ_ERR_ERRNO) {
+        postNotice(tr("MQTT: cannot reach %1 (%2); retrying, samples wait in the buffer")
+                       .arg(endpoint.displayName(), QString::fromLocal8Bit(strerror(errno))));
+    } else if (result != MOSQ_ERR_SUCCESS) {
+        fail(result == MOSQ_ERR_TLS   ? MqttFailure::CertificateRefused
+             : result == MOSQ_ERR_EAI ? MqttFailure::HostNotFound
+                                      : MqttFailure::Other,
+             result == MOSQ_ERR_TLS ? tr("MQTT: the TLS connection to %1 failed: %2")
+                                          .arg(endpoint.displayName(), lastLibraryError())
+             : result == MOSQ_ERR_EAI
+                 ? tr("MQTT: broker host %1 not found").arg(endpoint.host)
+                 : tr("MQTT: cannot connect to %1: %2")
+                       .arg(endpoint.displayName(), QString::fromUtf8(mosquitto_strerror(result))));
+        return;
+    }
+    result = mosquitto_loop_forever(client_, -1, 1);
+    QMutexLocker lock(&mutex_);
+    if (result == MOSQ_ERR_SUCCESS || finishing_ || failure_ != MqttFailure::None)
+        return;
+    lock.unlock();
+    if (result == MOSQ_ERR_TLS)
+        fail(MqttFailure::CertificateRefused, tr("MQTT: the TLS connection to %1 failed: %2")
+                                                  .arg(endpoint.displayName(), lastLibraryError()));
+    else if (result == MOSQ_ERR_EAI)
+        fail(MqttFailure::HostNotFound, tr("MQTT: broker host %1 not found").arg(endpoint.host));
+    else
+        fail(MqttFailure::Other,
+             tr("MQTT: connection to %1 ended: %2")
+                 .arg(endpoint.displayName(), QString::fromUtf8(mosquitto_strerror(result))));
+}
+
+void MqttPublisher::onConnect(mosquitto *client, void *self, int result)
+{
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    const QString broker = publisher->settings_.endpoint.displayName();
+    if (result != 0) {
+        publisher->fail(MqttFailure::BrokerRefused,
+                        tr("MQTT: %1 refused the connection: %2")
+                            .arg(broker, QString::fromUtf8(mosquitto_connack_string(result))));
+        mosquitto_disconnect(client);
+        return;
+    }
+    publisher->publishControl(publisher->statusTopic(), onlinePayload);
+    publisher->publishControl(publisher->infoTopic(), publisher->deviceInfoJson_);
+    QMutexLocker lock(&publisher->mutex_);
+    publisher->connected_ = true;
+    const bool again = publisher->everConnected_;
+    publisher->everConnected_ = true;
+    const int waiting = publisher->unacknowledgedSamples_.size();
+    lock.unlock();
+    publisher->postNotice(
+        again
+            ? tr("MQTT: connected to %1 again; %2 buffered samples follow").arg(broker).arg(waiting)
+            : tr("MQTT: connected to %1").arg(broker));
+    QMetaObject::invokeMethod(
+        publisher, [publisher] { emit publisher->connectedChanged(true); }, Qt::QueuedConnection);
+}
+
+void MqttPublisher::onDisconnect(mosquitto *, void *self, int result)
+{
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    QMutexLocker lock(&publisher->mutex_);
+    const bool wasConnected = publisher->connected_;
+    publisher->connected_ = false;
+    const bool expected = publisher->finishing_ || publisher->failure_ != MqttFailure::None;
+    lock.unlock();
+    if (!wasConnected)
+        return;
+    if (!expected && result != 0) {
+        publisher->postNotice(
+            tr("MQTT: connection to %1 lost; samples wait in the buffer (up to %2)")
+                .arg(publisher->settings_.endpoint.displayName())
+                .arg(publisher->settings_.bufferCapacity));
+    }
+    QMetaObject::invokeMethod(
+        publisher, [publisher] { emit publisher->connectedChanged(false); }, Qt::QueuedConnection);
+}
+
+void MqttPublisher::onPublish(mosquitto *, void *self, int messageId)
+{
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    QMutexLocker lock(&publisher->mutex_);
+    if (!publisher->unacknowledgedSamples_.remove(messageId))
+        publisher->unacknowledgedControl_.remove(messageId);
+    publisher->acknowledged_.wakeAll();
+}
+
+void MqttPublisher::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    if (!(level & MOSQ_LOG_ERR))
+        return;
+    auto *publisher = static_cast<MqttPublisher *>(self);
+    QMutexLocker lock(&publisher->logMutex_);
+    publisher->lastLibraryError_ = QString::fromUtf8(text);
+}
+
+int MqttPublisher::publishControl(const QString &topic, const QByteArray &payload)
+{
+    // Held across the hand-over so the acknowledgement cannot be handled before the id is kept.
+    QMutexLocker lock(&mutex_);
+    int messageId = 0;
+    const int result = mosquitto_publish(client_, &messageId, topic.toUtf8().constData(),
+                                         payload.size(), payload.constData(), atLeastOnce, true);
+    if (result == MOSQ_ERR_SUCCESS || result == MOSQ_ERR_NO_CONN)
+        unacknowledgedControl_.insert(messageId);
+    return result;
+}
+
+bool MqttPublisher::publishSample(const QString &object, const QByteArray &json)
+{
+    QMutexLocker lock(&mutex_);
+    if (!client_ || failure_ != MqttFailure::None || finishing_)
+        return false;
+    if (unacknowledgedSamples_.size() >= settings_.bufferCapacity) {
+        ++dropped_;
+        if (!overflowing_) {
+            overflowing_ = true;
+            droppedAtOverflowStart_ = dropped_ - 1;
+            lock.unlock();
+            postNotice(tr("MQTT buffer full (%1 samples waiting for the broker): new samples are "
+                          "dropped and counted")
+                           .arg(settings_.bufferCapacity));
+        }
+        return false;
+    }
+    if (overflowing_) {
+        overflowing_ = false;
+        postNotice(tr("MQTT buffer has room again: %1 samples were dropped while it was full "
+                      "(%2 in all)")
+                       .arg(dropped_ - droppedAtOverflowStart_)
+                       .arg(dropped_));
+    }
+    const QByteArray topic = (deviceTopic() + QLatin1Char('/') + object).toUtf8();
+    int messageId = 0;
+    // The library keeps a QoS 1 message it could not send yet and sends it after reconnecting.
+    const int result = mosquitto_publish(client_, &messageId, topic.constData(), json.size(),
+                                         json.constData(), atLeastOnce, false);
+    if (result != MOSQ_ERR_SUCCESS && result != MOSQ_ERR_NO_CONN) {
+        ++dropped_;
+        postNotice(
+            tr("MQTT: sample for topic %1 not published: %2")
+                .arg(QString::fromUtf8(topic), QString::fromUtf8(mosquitto_strerror(result))));
+        return false;
+    }
+    unacknowledgedSamples_.insert(messageId);
+    return true;
+}
+
+int MqttPublisher::finish(int waitMs)
+{
+    QMutexLocker lock(&mutex_);
+    if (!networkThread_)
+        return unacknowledgedSamples_.size();
+    finishing_ = true;
+    const bool connected = connected_;
+    lock.unlock();
+    if (connected)
+        publishControl(statusTopic(), offlinePayload);
+    lock.relock();
+    const QDeadlineTimer deadline(waitMs);
+    while ((!unacknowledgedSamples_.isEmpty() || !unacknowledgedControl_.isEmpty()) &&
+           failure_ == MqttFailure::None) {
+        if (!acknowledged_.wait(&mutex_, deadline))
+            break;
+    }
+    const int undelivered = unacknowledgedSamples_.size();
+    lock.unlock();
+    mosquitto_disconnect(client_);
+    networkThread_->wait();
+    return undelivered;
+}
+
+void MqttPublisher::fail(MqttFailure failure, const QString &message)
+{
+    QMutexLocker lock(&mutex_);
+    if (failure_ != MqttFailure::None)
+        return;
+    failure_ = failure;
+    errorString_ = message;
+    acknowledged_.wakeAll();
+    lock.unlock();
+    QMetaObject::invokeMethod(
+        this, [this, failure, message] { emit failed(failure, message); }, Qt::QueuedConnection);
+}
+
+void MqttPublisher::postNotice(const QString &message)
+{
+    QMetaObject::invokeMethod(
+        this, [this, message] { emit notice(message); }, Qt::QueuedConnection);
+}
+
+QString MqttPublisher::lastLibraryError() const
+{
+    QMutexLocker lock(&logMutex_);
+    return lastLibraryError_;
+}
+
+bool MqttPublisher::isConnected() const
+{
+    QMutexLocker lock(&mutex_);
+    return connected_;
+}
+
+int MqttPublisher::bufferedCount() const
+{
+    QMutexLocker lock(&mutex_);
+    return unacknowledgedSamples_.size();
+}
+
+quint64 MqttPublisher::droppedCount() const
+{
+    QMutexLocker lock(&mutex_);
+    return dropped_;
+}
+
+MqttFailure MqttPublisher::failure() const
+{
+    QMutexLocker lock(&mutex_);
+    return failure_;
+}
+
+QString MqttPublisher::errorString() const
+{
+    QMutexLocker lock(&mutex_);
+    return errorString_;
+}
