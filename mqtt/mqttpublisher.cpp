@@ -14,6 +14,8 @@
 
 namespace {
 constexpr int atLeastOnce = 1;
+// Keeps the library's own list short; it walks the whole list for every message handed over.
+constexpr int handOverWindow = 100;
 const QByteArray onlinePayload = QByteArrayLiteral("online");
 const QByteArray offlinePayload = QByteArrayLiteral("offline");
 
@@ -171,7 +173,12 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int result)
     publisher->connected_ = true;
     const bool again = publisher->everConnected_;
     publisher->everConnected_ = true;
-    const int waiting = publisher->unacknowledgedSamples_.size();
+    const int waiting =
+        int(publisher->waitingSamples_.size()) + publisher->handedOverSamples_.size();
+    // Samples the library still holds are sent again after this callback returns; new ones
+    // handed over now would overtake them.
+    publisher->mayHandOver_ = publisher->handedOverSamples_.isEmpty();
+    publisher->handOverLocked();
     lock.unlock();
     publisher->postNotice(
         again
@@ -187,6 +194,7 @@ void MqttPublisher::onDisconnect(mosquitto *, void *self, int result)
     QMutexLocker lock(&publisher->mutex_);
     const bool wasConnected = publisher->connected_;
     publisher->connected_ = false;
+    publisher->mayHandOver_ = false;
     const bool expected = publisher->finishing_ || publisher->failure_ != MqttFailure::None;
     lock.unlock();
     if (!wasConnected)
@@ -205,8 +213,13 @@ void MqttPublisher::onPublish(mosquitto *, void *self, int messageId)
 {
     auto *publisher = static_cast<MqttPublisher *>(self);
     QMutexLocker lock(&publisher->mutex_);
-    if (!publisher->unacknowledgedSamples_.remove(messageId))
+    if (publisher->handedOverSamples_.remove(messageId)) {
+        if (publisher->connected_ && publisher->handedOverSamples_.isEmpty())
+            publisher->mayHandOver_ = true;
+        publisher->handOverLocked();
+    } else {
         publisher->unacknowledgedControl_.remove(messageId);
+    }
     publisher->acknowledged_.wakeAll();
 }
 
@@ -236,12 +249,11 @@ bool MqttPublisher::publishSample(const QString &object, const QByteArray &json)
     QMutexLocker lock(&mutex_);
     if (!client_ || failure_ != MqttFailure::None || finishing_)
         return false;
-    if (unacknowledgedSamples_.size() >= settings_.bufferCapacity) {
+    if (int(waitingSamples_.size()) + handedOverSamples_.size() >= settings_.bufferCapacity) {
         ++dropped_;
         if (!overflowing_) {
             overflowing_ = true;
             droppedAtOverflowStart_ = dropped_ - 1;
-            lock.unlock();
             postNotice(tr("MQTT buffer full (%1 samples waiting for the broker): new samples are "
                           "dropped and counted")
                            .arg(settings_.bufferCapacity));
@@ -255,27 +267,38 @@ bool MqttPublisher::publishSample(const QString &object, const QByteArray &json)
                        .arg(dropped_ - droppedAtOverflowStart_)
                        .arg(dropped_));
     }
-    const QByteArray topic = (deviceTopic() + QLatin1Char('/') + object).toUtf8();
-    int messageId = 0;
-    // The library keeps a QoS 1 message it could not send yet and sends it after reconnecting.
-    const int result = mosquitto_publish(client_, &messageId, topic.constData(), json.size(),
-                                         json.constData(), atLeastOnce, false);
-    if (result != MOSQ_ERR_SUCCESS && result != MOSQ_ERR_NO_CONN) {
-        ++dropped_;
-        postNotice(
-            tr("MQTT: sample for topic %1 not published: %2")
-                .arg(QString::fromUtf8(topic), QString::fromUtf8(mosquitto_strerror(result))));
-        return false;
-    }
-    unacknowledgedSamples_.insert(messageId);
+    waitingSamples_.push_back({(deviceTopic() + QLatin1Char('/') + object).toUtf8(), json});
+    handOverLocked();
     return true;
+}
+
+// Called with mutex_ held, so an acknowledgement cannot be handled before its id is kept.
+void MqttPublisher::handOverLocked()
+{
+    while (mayHandOver_ && !waitingSamples_.empty() && handedOverSamples_.size() < handOverWindow) {
+        const Sample &sample = waitingSamples_.front();
+        int messageId = 0;
+        // A QoS 1 message the library could not send at once stays with it and goes out later.
+        const int result =
+            mosquitto_publish(client_, &messageId, sample.topic.constData(), sample.json.size(),
+                              sample.json.constData(), atLeastOnce, false);
+        if (result == MOSQ_ERR_SUCCESS || result == MOSQ_ERR_NO_CONN) {
+            handedOverSamples_.insert(messageId);
+        } else {
+            ++dropped_;
+            postNotice(tr("MQTT: sample for topic %1 not published: %2")
+                           .arg(QString::fromUtf8(sample.topic),
+                                QString::fromUtf8(mosquitto_strerror(result))));
+        }
+        waitingSamples_.pop_front();
+    }
 }
 
 int MqttPublisher::finish(int waitMs)
 {
     QMutexLocker lock(&mutex_);
     if (!networkThread_)
-        return unacknowledgedSamples_.size();
+        return int(waitingSamples_.size());
     finishing_ = true;
     const bool connected = connected_;
     lock.unlock();
@@ -283,12 +306,13 @@ int MqttPublisher::finish(int waitMs)
         publishControl(statusTopic(), offlinePayload);
     lock.relock();
     const QDeadlineTimer deadline(waitMs);
-    while ((!unacknowledgedSamples_.isEmpty() || !unacknowledgedControl_.isEmpty()) &&
+    while ((!waitingSamples_.empty() || !handedOverSamples_.isEmpty() ||
+            !unacknowledgedControl_.isEmpty()) &&
            failure_ == MqttFailure::None) {
         if (!acknowledged_.wait(&mutex_, deadline))
             break;
     }
-    const int undelivered = unacknowledgedSamples_.size();
+    const int undelivered = int(waitingSamples_.size()) + handedOverSamples_.size();
     lock.unlock();
     mosquitto_disconnect(client_);
     networkThread_->wait();
@@ -329,7 +353,7 @@ bool MqttPublisher::isConnected() const
 int MqttPublisher::bufferedCount() const
 {
     QMutexLocker lock(&mutex_);
-    return unacknowledgedSamples_.size();
+    return int(waitingSamples_.size()) + handedOverSamples_.size();
 }
 
 quint64 MqttPublisher::droppedCount() const

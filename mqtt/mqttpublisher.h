@@ -10,6 +10,8 @@
 #include <QString>
 #include <QWaitCondition>
 
+#include <deque>
+
 struct mosquitto;
 class QThread;
 
@@ -39,6 +41,8 @@ enum class MqttFailure : quint8
 // Publishes samples to a broker from a network thread of its own. Every sample is a QoS 1
 // message kept until the broker acknowledges it; while the broker is away the samples wait, in
 // order, up to bufferCapacity; beyond that they are dropped, counted and reported.
+// The buffer has two parts: samples handed to the library (at most handOverWindow, which it
+// sends and, after a reconnection, sends again) and samples not handed over yet.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -80,7 +84,14 @@ private:
     static void onPublish(mosquitto *client, void *self, int messageId);
     static void onLog(mosquitto *client, void *self, int level, const char *text);
 
+    struct Sample
+    {
+        QByteArray topic;
+        QByteArray json;
+    };
+
     void runNetworkLoop();
+    void handOverLocked();
     void fail(MqttFailure failure, const QString &message);
     void postNotice(const QString &message);
     QString lastLibraryError() const;
@@ -94,9 +105,11 @@ private:
 
     mutable QMutex mutex_;
     QWaitCondition acknowledged_;
-    QSet<int> unacknowledgedSamples_;
+    std::deque<Sample> waitingSamples_;
+    QSet<int> handedOverSamples_;
     QSet<int> unacknowledgedControl_;
     bool connected_ = false;
+    bool mayHandOver_ = false;
     bool everConnected_ = false;
     bool finishing_ = false;
     bool overflowing_ = false;
