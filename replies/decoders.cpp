@@ -105,6 +105,11 @@ std::optional<bool> heatModeAutomatic(const RxBuffer &b)
     return std::nullopt;
 }
 
+bool heaterOn(const RxBuffer &b)
+{
+    return b[4] == 1;
+}
+
 static std::array<bool, 4> bitsSet(quint8 mask)
 {
     return {bool(mask & 0x01), bool(mask & 0x02), bool(mask & 0x04), bool(mask & 0x08)};

@@ -44,6 +44,8 @@ BytePair heatHumi(const RxBuffer &b);      // both unsigned
 
 // True for automatic, false for manual, nothing for any other mode.
 std::optional<bool> heatModeAutomatic(const RxBuffer &b);
+// The heater's switch in manual mode.
+bool heaterOn(const RxBuffer &b);
 
 struct WorkMode
 {

@@ -13,7 +13,7 @@ seed=${PX8107_FUZZ_SEED:-1}
 bash "$root/scripts/install-deps.sh" clang libclang-rt-14-dev
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_reply fuzz_typed_input fuzz_device_number)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_reply fuzz_typed_input fuzz_device_number fuzz_replyverifier)
 
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"

@@ -109,4 +109,13 @@ QByteArray writeMultipleRequest(quint16 startRegister, quint16 count, const QByt
     return withCrc(frame);
 }
 
+QByteArray toUnit(const QByteArray &request, quint8 unit)
+{
+    if (request.size() < 3)
+        return request;
+    QByteArray frame = request.left(request.size() - 2);
+    frame[0] = char(unit);
+    return withCrc(frame);
+}
+
 } // namespace modbus

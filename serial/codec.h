@@ -37,4 +37,7 @@ QByteArray writeSingleRequest(quint16 reg, quint16 value);
 // The register count is a field of its own: the pass-through frame sends 10 whatever the data.
 QByteArray writeMultipleRequest(quint16 startRegister, quint16 count, const QByteArray &data);
 
+// The same request sent to another unit (0 reaches every unit on the line), with its CRC renewed.
+QByteArray toUnit(const QByteArray &request, quint8 unit);
+
 } // namespace modbus
