@@ -34,9 +34,14 @@ void addMqttOptions(QCommandLineParser &parser)
     });
 }
 
-bool mqttRequested(const QCommandLineParser &parser)
+bool mqttOptionsGiven(const QCommandLineParser &parser)
 {
-    return parser.isSet(urlOption);
+    for (const QString &option :
+         {urlOption, topicOption, caOption, clientIdOption, credentialsOption}) {
+        if (parser.isSet(option))
+            return true;
+    }
+    return false;
 }
 
 std::optional<MqttSettings> mqttSettingsFromCommandLine(const QCommandLineParser &parser,

@@ -1,6 +1,7 @@
 #include "mosquittobroker.h"
 #include "mqtt/mqttcommandline.h"
 #include "mqtt/mqttpublisher.h"
+#include "simulatorprocess.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,6 +61,7 @@ public:
         mosquitto_loop_start(client_);
     }
     bool isSubscribed() const { return subscribed_.loadAcquire() != 0; }
+    mosquitto *client() const { return client_; }
     QList<ReceivedMessage> messages(const QString &topicEnd = {}) const
     {
         QMutexLocker lock(&mutex_);
@@ -129,6 +131,8 @@ private slots:
     void brokerChecksLoginAndCertificate_data();
     void brokerChecksLoginAndCertificate();
     void lateSubscriberSeesInfoAndLastWill();
+    void monitorPublishesItsRows_data();
+    void monitorPublishesItsRows();
 };
 
 void TestMqtt::badCommandLineNamesTheProblem_data()
@@ -353,6 +357,76 @@ void TestMqtt::lateSubscriberSeesInfoAndLastWill()
     QCOMPARE(afterwards.messages("bench/00A1B2C3/info").size(), 0);
     QCOMPARE(afterwards.messages("px8107/00A1B2C3/info").first().payload, info);
     QCOMPARE(afterwards.messages("px8107/00A1B2C3/status").first().payload, "offline");
+}
+
+void TestMqtt::monitorPublishesItsRows_data()
+{
+    QTest::addColumn<QByteArray>("credentialsFile");
+    QTest::addColumn<QString>("environmentPassword");
+    QTest::addColumn<int>("expectedExitCode");
+    QTest::addColumn<QString>("expectedMessage");
+
+    QTest::newRow("credentials from a file") << QByteArray("bench\ns3cret\n") << "" << 0 << "";
+    QTest::newRow("wrong password from the environment")
+        << QByteArray() << "guess" << 8
+        << "refused the connection: Connection Refused: not "
+           "authorised";
+}
+
+void TestMqtt::monitorPublishesItsRows()
+{
+    QFETCH(QByteArray, credentialsFile);
+    QFETCH(QString, environmentPassword);
+    QFETCH(int, expectedExitCode);
+    QFETCH(QString, expectedMessage);
+
+    MosquittoBroker broker(QList<MosquittoBroker::Login>{{"bench", "s3cret"}});
+    QVERIFY(broker.start());
+    SimulatorProcess simulator;
+    QVERIFY(simulator.start());
+    Subscriber subscriber(QStringLiteral("dashboard"), false);
+    mosquitto_username_pw_set(subscriber.client(), "bench", "s3cret");
+    subscriber.connect(broker.port());
+    QTRY_VERIFY_WITH_TIMEOUT(subscriber.isSubscribed(), brokerTimeoutMs);
+
+    QStringList arguments{"--port",     simulator.ptyPath(), "monitor",    "--samples",
+                          "4",          "--interval",        "0.2",        "--objects",
+                          "avg,2",      "--format",          "jsonl",      "--mqtt",
+                          broker.url(), "--topic",           "plant/bench"};
+    QTemporaryFile file;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!credentialsFile.isNull()) {
+        QVERIFY(file.open());
+        file.write(credentialsFile);
+        file.flush();
+        arguments << "--mqtt-credentials" << file.fileName();
+    } else {
+        environment.insert(mqttUserVariable, "bench");
+        environment.insert(mqttPasswordVariable, environmentPassword);
+    }
+    QProcess monitor;
+    monitor.setProcessEnvironment(environment);
+    monitor.start(QStringLiteral(PX8107_CTL_PATH), arguments);
+    QVERIFY(monitor.waitForFinished(brokerTimeoutMs));
+    const QByteArray diagnostics = monitor.readAllStandardError();
+    QVERIFY2(monitor.exitCode() == expectedExitCode, diagnostics.constData());
+    QVERIFY2(diagnostics.contains(expectedMessage.toUtf8()), diagnostics.constData());
+    if (expectedExitCode != 0)
+        return;
+
+    const QList<QByteArray> rows = monitor.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(rows.size(), 8);
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.messages("/status").size(), 2, brokerTimeoutMs);
+    QList<QByteArray> published;
+    for (const ReceivedMessage &message : subscriber.messages()) {
+        const QJsonObject json = QJsonDocument::fromJson(message.payload).object();
+        if (json.contains("status") && message.topic.endsWith("/" + json["object"].toString()))
+            published << message.payload;
+    }
+    QCOMPARE(published, rows);
+    const QString deviceId = QJsonDocument::fromJson(rows.first()).object()["device_id"].toString();
+    QVERIFY(!deviceId.isEmpty());
+    QCOMPARE(subscriber.messages("plant/bench/" + deviceId + "/info").size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMqtt)
