@@ -25,6 +25,35 @@ void initialiseLibraryOnce()
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
+constexpr int loopTimeoutMs = 200;
+constexpr int disconnectTimeoutMs = 2000;
+
+// Errors that another attempt would only repeat; the rest (refused, lost, timed out) are retried.
+bool isFatal(int result)
+{
+    switch (result) {
+    case MOSQ_ERR_TLS:
+    case MOSQ_ERR_TLS_HANDSHAKE:
+    case MOSQ_ERR_EAI:
+    case MOSQ_ERR_LOOKUP:
+    case MOSQ_ERR_PROTOCOL:
+    case MOSQ_ERR_INVAL:
+    case MOSQ_ERR_NOMEM:
+    case MOSQ_ERR_NOT_SUPPORTED:
+    case MOSQ_ERR_AUTH:
+    case MOSQ_ERR_UNKNOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString resultText(int result)
+{
+    return result == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
+                                    : QString::fromUtf8(mosquitto_strerror(result));
+}
+
 bool isTopicLevel(const QString &level)
 {
     return !level.isEmpty() && !level.contains(QLatin1Char('/')) &&
@@ -84,8 +113,6 @@ bool MqttPublisher::start(const QString &deviceId, const QByteArray &deviceInfoJ
     mosquitto_disconnect_callback_set(client_, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(client_, &MqttPublisher::onPublish);
     mosquitto_log_callback_set(client_, &MqttPublisher::onLog);
-    mosquitto_reconnect_delay_set(client_, 1, unsigned(qMax(1, settings_.reconnectMaxDelaySeconds)),
-                                  true);
 
     const QByteArray statusTopicUtf8 = statusTopic().toUtf8();
     if (mosquitto_will_set(client_, statusTopicUtf8.constData(), offlinePayload.size(),
@@ -120,40 +147,65 @@ bool MqttPublisher::start(const QString &deviceId, const QByteArray &deviceInfoJ
     return true;
 }
 
+// The library's own loop sleeps through its reconnection pause even when asked to stop; this one
+// waits on a condition that finish() wakes.
 void MqttPublisher::runNetworkLoop()
 {
     const MqttEndpoint &endpoint = settings_.endpoint;
     int result = mosquitto_connect_async(client_, endpoint.host.toUtf8().constData(), endpoint.port,
                                          settings_.keepAliveSeconds);
-    if (result == MOSQ_ERR_ERRNO) {
-        postNotice(tr("MQTT: cannot reach %1 (%2); retrying, samples wait in the buffer")
-                       .arg(endpoint.displayName(), QString::fromLocal8Bit(strerror(errno))));
-    } else if (result != MOSQ_ERR_SUCCESS) {
-        fail(result == MOSQ_ERR_TLS   ? MqttFailure::CertificateRefused
-             : result == MOSQ_ERR_EAI ? MqttFailure::HostNotFound
-                                      : MqttFailure::Other,
-             result == MOSQ_ERR_TLS ? tr("MQTT: the TLS connection to %1 failed: %2")
-                                          .arg(endpoint.displayName(), lastLibraryError())
-             : result == MOSQ_ERR_EAI
-                 ? tr("MQTT: broker host %1 not found").arg(endpoint.host)
-                 : tr("MQTT: cannot connect to %1: %2")
-                       .arg(endpoint.displayName(), QString::fromUtf8(mosquitto_strerror(result))));
-        return;
+    int pauseSeconds = 1;
+    for (;;) {
+        QMutexLocker lock(&mutex_);
+        if (stopNetwork_ && (!connected_ || stopDeadline_.hasExpired()))
+            return;
+        if (failure_ != MqttFailure::None)
+            return;
+        if (connected_)
+            pauseSeconds = 1;
+        lock.unlock();
+        if (result == MOSQ_ERR_SUCCESS) {
+            result = mosquitto_loop(client_, loopTimeoutMs, 1);
+            continue;
+        }
+        if (isFatal(result)) {
+            failFromResult(result);
+            return;
+        }
+        lock.relock();
+        if (!unreachableReported_) {
+            unreachableReported_ = true;
+            postNotice(tr("MQTT: cannot reach %1 (%2); retrying, samples wait in the buffer")
+                           .arg(endpoint.displayName(), resultText(result)));
+        }
+        if (!stopNetwork_)
+            networkWake_.wait(&mutex_, QDeadlineTimer(pauseSeconds * 1000));
+        if (stopNetwork_)
+            return;
+        lock.unlock();
+        pauseSeconds = qMin(pauseSeconds * 2, qMax(1, settings_.reconnectMaxDelaySeconds));
+        result = mosquitto_reconnect_async(client_);
     }
-    result = mosquitto_loop_forever(client_, -1, 1);
-    QMutexLocker lock(&mutex_);
-    if (result == MOSQ_ERR_SUCCESS || finishing_ || failure_ != MqttFailure::None)
+}
+
+void MqttPublisher::failFromResult(int result)
+{
+    const QString broker = settings_.endpoint.displayName();
+    switch (result) {
+    case MOSQ_ERR_TLS:
+    case MOSQ_ERR_TLS_HANDSHAKE:
+        fail(MqttFailure::CertificateRefused,
+             tr("MQTT: the TLS connection to %1 failed: %2").arg(broker, lastLibraryError()));
         return;
-    lock.unlock();
-    if (result == MOSQ_ERR_TLS)
-        fail(MqttFailure::CertificateRefused, tr("MQTT: the TLS connection to %1 failed: %2")
-                                                  .arg(endpoint.displayName(), lastLibraryError()));
-    else if (result == MOSQ_ERR_EAI)
-        fail(MqttFailure::HostNotFound, tr("MQTT: broker host %1 not found").arg(endpoint.host));
-    else
+    case MOSQ_ERR_EAI:
+    case MOSQ_ERR_LOOKUP:
+        fail(MqttFailure::HostNotFound,
+             tr("MQTT: broker host %1 not found").arg(settings_.endpoint.host));
+        return;
+    default:
         fail(MqttFailure::Other,
-             tr("MQTT: connection to %1 ended: %2")
-                 .arg(endpoint.displayName(), QString::fromUtf8(mosquitto_strerror(result))));
+             tr("MQTT: cannot use the connection to %1: %2").arg(broker, resultText(result)));
+    }
 }
 
 void MqttPublisher::onConnect(mosquitto *client, void *self, int result)
@@ -171,6 +223,7 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int result)
     publisher->publishControl(publisher->infoTopic(), publisher->deviceInfoJson_);
     QMutexLocker lock(&publisher->mutex_);
     publisher->connected_ = true;
+    publisher->unreachableReported_ = false;
     const bool again = publisher->everConnected_;
     publisher->everConnected_ = true;
     const int waiting =
@@ -196,6 +249,9 @@ void MqttPublisher::onDisconnect(mosquitto *, void *self, int result)
     publisher->connected_ = false;
     publisher->mayHandOver_ = false;
     const bool expected = publisher->finishing_ || publisher->failure_ != MqttFailure::None;
+    // The loss is reported below; failed attempts to reconnect need no line each.
+    if (wasConnected)
+        publisher->unreachableReported_ = true;
     lock.unlock();
     if (!wasConnected)
         return;
@@ -313,6 +369,9 @@ int MqttPublisher::finish(int waitMs)
             break;
     }
     const int undelivered = int(waitingSamples_.size()) + handedOverSamples_.size();
+    stopNetwork_ = true;
+    stopDeadline_ = QDeadlineTimer(disconnectTimeoutMs);
+    networkWake_.wakeAll();
     lock.unlock();
     mosquitto_disconnect(client_);
     networkThread_->wait();

@@ -4,6 +4,7 @@
 #include "mqtt/mqttendpoint.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QObject>
 #include <QSet>
@@ -91,6 +92,7 @@ private:
     };
 
     void runNetworkLoop();
+    void failFromResult(int result);
     void handOverLocked();
     void fail(MqttFailure failure, const QString &message);
     void postNotice(const QString &message);
@@ -112,6 +114,10 @@ private:
     bool mayHandOver_ = false;
     bool everConnected_ = false;
     bool finishing_ = false;
+    bool stopNetwork_ = false;
+    QDeadlineTimer stopDeadline_;
+    QWaitCondition networkWake_;
+    bool unreachableReported_ = false;
     bool overflowing_ = false;
     quint64 dropped_ = 0;
     quint64 droppedAtOverflowStart_ = 0;
