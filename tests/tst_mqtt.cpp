@@ -333,19 +333,24 @@ void TestMqtt::lateSubscriberSeesInfoAndLastWill()
 {
     MosquittoBroker broker;
     QVERIFY(broker.start());
-    const QByteArray info = R"({"device_id":"00A1B2C3","firmware":"1.3"})";
-    QProcess helper;
-    helper.start(QStringLiteral(PX8107_MQTT_HELPER_PATH), {broker.url(), "00A1B2C3", info});
-    QTRY_VERIFY_WITH_TIMEOUT(helper.canReadLine(), brokerTimeoutMs);
-    QCOMPARE(helper.readLine(), "connected\n");
+    SimulatorProcess simulator;
+    QVERIFY(simulator.start());
+    QProcess monitor;
+    monitor.start(QStringLiteral(PX8107_CTL_PATH), {"--port", simulator.ptyPath(), "monitor",
+                                                    "--interval", "0.2", "--mqtt", broker.url()});
 
     Subscriber whileOnline(QStringLiteral("late1"), false);
     whileOnline.connect(broker.port());
-    QTRY_COMPARE_WITH_TIMEOUT(whileOnline.messages("/status").size(), 1, brokerTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(whileOnline.messages("/info").size(), 1, brokerTimeoutMs);
+    QCOMPARE(whileOnline.messages("/status").size(), 1);
     QCOMPARE(whileOnline.messages("/status").first().payload, "online");
+    const ReceivedMessage info = whileOnline.messages("/info").first();
+    const QJsonObject infoJson = QJsonDocument::fromJson(info.payload).object();
+    QCOMPARE(info.topic, "px8107/" + infoJson["device_id"].toString() + "/info");
+    QVERIFY(!infoJson["firmware"].toString().isEmpty());
 
-    helper.kill();
-    helper.waitForFinished();
+    monitor.kill();
+    monitor.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(whileOnline.messages("/status").size(), 2, brokerTimeoutMs);
     QCOMPARE(whileOnline.messages("/status").last().payload, "offline");
 
@@ -354,9 +359,8 @@ void TestMqtt::lateSubscriberSeesInfoAndLastWill()
     QTRY_COMPARE_WITH_TIMEOUT(afterwards.messages().size(), 2, brokerTimeoutMs);
     for (const ReceivedMessage &message : afterwards.messages())
         QVERIFY(message.retained);
-    QCOMPARE(afterwards.messages("bench/00A1B2C3/info").size(), 0);
-    QCOMPARE(afterwards.messages("px8107/00A1B2C3/info").first().payload, info);
-    QCOMPARE(afterwards.messages("px8107/00A1B2C3/status").first().payload, "offline");
+    QCOMPARE(afterwards.messages(info.topic).first().payload, info.payload);
+    QCOMPARE(afterwards.messages("/status").first().payload, "offline");
 }
 
 void TestMqtt::monitorPublishesItsRows_data()
