@@ -172,11 +172,12 @@ void MqttPublisher::runNetworkLoop()
             failFromResult(result);
             return;
         }
+        const QString reason = resultText(result);
         lock.relock();
         if (!unreachableReported_) {
             unreachableReported_ = true;
             postNotice(tr("MQTT: cannot reach %1 (%2); retrying, samples wait in the buffer")
-                           .arg(endpoint.displayName(), resultText(result)));
+                           .arg(endpoint.displayName(), reason));
         }
         if (!stopNetwork_)
             networkWake_.wait(&mutex_, QDeadlineTimer(pauseSeconds * 1000));

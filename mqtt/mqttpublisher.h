@@ -42,8 +42,8 @@ enum class MqttFailure : quint8
 // Publishes samples to a broker from a network thread of its own. Every sample is a QoS 1
 // message kept until the broker acknowledges it; while the broker is away the samples wait, in
 // order, up to bufferCapacity; beyond that they are dropped, counted and reported.
-// The buffer has two parts: samples handed to the library (at most handOverWindow, which it
-// sends and, after a reconnection, sends again) and samples not handed over yet.
+// The buffer has two parts: samples handed to the library (at most 100, which it sends and, after
+// a reconnection, sends again) and samples not handed over yet.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
