@@ -115,6 +115,7 @@ std::vector<SettingKey> buildKeys()
     const QString percent = QStringLiteral("%RH");
     using A = Access;
     using K = ValueKind;
+    // clang-format off
     std::vector<SettingKey> rows = {
         {QStringLiteral("address"), Register::DeviceAddress, 0, 1, 1, false, 1, 247, none,
          K::Integer, {}, A::ReadWrite, address,
@@ -139,14 +140,14 @@ std::vector<SettingKey> buildKeys()
         {QStringLiteral("heater.on"), Register::HeatMode, 0, 1, 1, false, 0, 1, none, K::Choice,
          {{1, "on"}, {0, "off"}}, A::ReadWrite, heaterOn, tr("Heater switch in manual mode")},
         {QStringLiteral("heater.temp-high"), Register::HeatTemp, 0, 0, 1, true, -128, 127, celsius,
-         K::Integer, {}, A::ReadWrite, heatTempHigh, tr("Heating stops above this temperature")},
+         K::Integer, {}, A::ReadWrite, heatTempHigh, tr("Upper temperature threshold of automatic heating")},
         {QStringLiteral("heater.temp-low"), Register::HeatTemp, 0, 1, 1, true, -128, 127, celsius,
-         K::Integer, {}, A::ReadWrite, heatTempLow, tr("Heating starts below this temperature")},
+         K::Integer, {}, A::ReadWrite, heatTempLow, tr("Lower temperature threshold of automatic heating")},
         {QStringLiteral("heater.humidity-high"), Register::HeatHumi, 0, 0, 1, false, 0, 100,
          percent, K::Integer, {}, A::ReadWrite, heatHumiHigh,
-         tr("Heating starts above this humidity")},
+         tr("Upper humidity threshold of automatic heating")},
         {QStringLiteral("heater.humidity-low"), Register::HeatHumi, 0, 1, 1, false, 0, 100, percent,
-         K::Integer, {}, A::ReadWrite, heatHumiLow, tr("Heating stops below this humidity")},
+         K::Integer, {}, A::ReadWrite, heatHumiLow, tr("Lower humidity threshold of automatic heating")},
         {QStringLiteral("units-on"), Register::GlobalOnOff, 0, 1, 1, false, 0, allUnits, none,
          K::UnitSet, {}, A::ReadWrite, unitsOn,
          tr("Detection units switched on; the others report 0")},
@@ -169,32 +170,73 @@ std::vector<SettingKey> buildKeys()
          K::Integer, {}, A::Action, nullptr,
          tr("Restore the factory settings, the address and rate included")},
     };
+    // clang-format on
     for (int unit = 1; unit <= detectionUnits; ++unit)
-        rows.push_back({QStringLiteral("weights.self-check.%1").arg(unit), Register::Weights, 0,
-                        unit - 1, 1, false, 0, 255, none, K::Integer, {}, A::Read,
+        rows.push_back({QStringLiteral("weights.self-check.%1").arg(unit),
+                        Register::Weights,
+                        0,
+                        unit - 1,
+                        1,
+                        false,
+                        0,
+                        255,
+                        none,
+                        K::Integer,
+                        {},
+                        A::Read,
                         weightDecoders[unit - 1],
                         tr("Self-check weight of detection unit %1").arg(unit)});
     for (int unit = 1; unit <= detectionUnits; ++unit)
-        rows.push_back({QStringLiteral("weights.suspect.%1").arg(unit), Register::Weights, 0,
-                        detectionUnits + unit - 1, 1, false, 0, 255, none, K::Integer, {}, A::Read,
+        rows.push_back({QStringLiteral("weights.suspect.%1").arg(unit),
+                        Register::Weights,
+                        0,
+                        detectionUnits + unit - 1,
+                        1,
+                        false,
+                        0,
+                        255,
+                        none,
+                        K::Integer,
+                        {},
+                        A::Read,
                         weightDecoders[detectionUnits + unit - 1],
                         tr("Suspect weight of detection unit %1").arg(unit)});
     for (quint8 object = 0; object <= detectionUnits; ++object) {
-        const QString objectName =
-            object == 0 ? QStringLiteral("avg") : QString::number(object);
+        const QString objectName = object == 0 ? QStringLiteral("avg") : QString::number(object);
         const QString objectText =
             object == 0 ? tr("the average") : tr("detection unit %1").arg(object);
         for (std::size_t range = 0; range < std::size(calibrationRanges); ++range) {
             const QString prefix = QStringLiteral("calibration.%1.%2.")
                                        .arg(objectName, QLatin1String(rangeNames[range]));
             const Register reg = calibrationRanges[range];
-            rows.push_back({prefix + QStringLiteral("zero-offset"), reg, object, 0, 2, true, -255,
-                            255, QStringLiteral("µg/m³"), K::Integer, {}, A::ReadWrite,
-                            zeroOffset,
-                            tr("Zero offset of %1 for %2")
-                                .arg(QLatin1String(rangeNames[range]), objectText)});
-            rows.push_back({prefix + QStringLiteral("factor"), reg, object, 3, 1, false, 0, 255,
-                            QStringLiteral("%"), K::Integer, {}, A::ReadWrite, factor,
+            rows.push_back(
+                {prefix + QStringLiteral("zero-offset"),
+                 reg,
+                 object,
+                 0,
+                 2,
+                 true,
+                 -255,
+                 255,
+                 QStringLiteral("µg/m³"),
+                 K::Integer,
+                 {},
+                 A::ReadWrite,
+                 zeroOffset,
+                 tr("Zero offset of %1 for %2").arg(QLatin1String(rangeNames[range]), objectText)});
+            rows.push_back({prefix + QStringLiteral("factor"),
+                            reg,
+                            object,
+                            3,
+                            1,
+                            false,
+                            0,
+                            255,
+                            QStringLiteral("%"),
+                            K::Integer,
+                            {},
+                            A::ReadWrite,
+                            factor,
                             tr("Calibration factor of %1 for %2")
                                 .arg(QLatin1String(rangeNames[range]), objectText)});
         }
@@ -257,8 +299,8 @@ QString SettingKey::rangeText() const
     case ValueKind::Integer:
         break;
     }
-    const QString range = minimum == maximum ? QString::number(minimum)
-                                             : tr("%1 to %2").arg(minimum).arg(maximum);
+    const QString range =
+        minimum == maximum ? QString::number(minimum) : tr("%1 to %2").arg(minimum).arg(maximum);
     return unit.isEmpty() ? range : range + QLatin1Char(' ') + unit;
 }
 

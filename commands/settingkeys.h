@@ -12,14 +12,16 @@
 // The sensor's settings by stable key, for the command line and scripts.
 namespace settings {
 
-enum class Access : quint8 {
+enum class Access : quint8
+{
     Read,      // a reading; cannot be set
     ReadWrite, // read from its register, set by writing it
     Line,      // set by writing its register; its value is what the line answers at
     Action,    // carried out by a write; nothing to read
 };
 
-enum class ValueKind : quint8 {
+enum class ValueKind : quint8
+{
     Integer,
     Choice,  // one of named values
     UnitSet, // detection units 1 to 4, as a bit mask

@@ -3,7 +3,8 @@
 #include "serial/replyverifier.h"
 
 // The program's exit codes; scripts depend on them, so a code never changes its meaning.
-enum class ExitCode : quint8 {
+enum class ExitCode : quint8
+{
     Success = 0,
     Mismatch = 1,
     Usage = 2,

@@ -1,5 +1,7 @@
 #include "ctl/identity.h"
 
+#include "ctl/interrupt.h"
+
 namespace {
 // A switch back that fails on a noisy line is tried again: a sensor left in the native protocol
 // would answer nothing else.
@@ -8,6 +10,7 @@ constexpr int backToModbusAttempts = 3;
 
 Answer<Identity> readIdentity(SensorClient &client)
 {
+    const InterruptDeferral deferral;
     const settings::SettingKey &protocol = *settings::find(QStringLiteral("protocol"));
     const Answer<int> toNative = client.set(protocol, int(ProtocolCode::Native));
     const Answer<QString> id = toNative ? client.deviceId() : Answer<QString>{};

@@ -4,11 +4,12 @@
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t receivedSignal = 0;
+bool handlersInstalled = false;
 
-void onInterrupt(int)
+void onInterrupt(int signal)
 {
-    interrupted = 1;
+    receivedSignal = signal;
 }
 
 } // namespace
@@ -17,9 +18,26 @@ void installInterruptHandlers()
 {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    handlersInstalled = true;
 }
 
 bool interruptRequested()
 {
-    return interrupted != 0;
+    return receivedSignal != 0;
+}
+
+InterruptDeferral::InterruptDeferral() : handlersWereInstalled_(handlersInstalled)
+{
+    installInterruptHandlers();
+}
+
+InterruptDeferral::~InterruptDeferral()
+{
+    if (handlersWereInstalled_)
+        return;
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    handlersInstalled = false;
+    if (receivedSignal != 0)
+        std::raise(receivedSignal);
 }

@@ -63,8 +63,8 @@ int main(int argc, char *argv[])
     }
     const CommandRow *command = findCommand(positional.first());
     if (!command)
-        return usageError(out, tr("unknown command '%1'; px8107ctl --help lists them")
-                                   .arg(positional.first()));
+        return usageError(
+            out, tr("unknown command '%1'; px8107ctl --help lists them").arg(positional.first()));
 
     QStringList commandArguments = arguments;
     commandArguments.removeAt(arguments.size() - positional.size());
@@ -77,8 +77,8 @@ int main(int argc, char *argv[])
                                  QLatin1String(command->name) + QLatin1Char(' ') +
                                      QLatin1String(command->arguments));
     if (!parser.parse(commandArguments))
-        return usageError(out, QStringLiteral("%1: %2").arg(QLatin1String(command->name),
-                                                            parser.errorText()));
+        return usageError(
+            out, QStringLiteral("%1: %2").arg(QLatin1String(command->name), parser.errorText()));
     if (parser.isSet(help))
         return out.write(parser.helpText()) ? 0 : toInt(ExitCode::OutputError);
 
@@ -87,9 +87,9 @@ int main(int argc, char *argv[])
     if (!options)
         return usageError(out, error);
     if (QLatin1String(command->arguments).isEmpty() && !parser.positionalArguments().isEmpty())
-        return usageError(out, tr("%1: unexpected argument '%2'")
-                                   .arg(QLatin1String(command->name),
-                                        parser.positionalArguments().first()));
+        return usageError(
+            out, tr("%1: unexpected argument '%2'")
+                     .arg(QLatin1String(command->name), parser.positionalArguments().first()));
     Session session(parser, *options, out);
     return toInt(command->run(session));
 }

@@ -92,16 +92,6 @@ QString statusOf(const ClientFailure &failure)
     return QStringLiteral("bad-value");
 }
 
-double tenths(float value)
-{
-    return std::round(double(value) * 10) / 10;
-}
-
-quint8 objectIndex(const QString &object)
-{
-    return object == QLatin1String("avg") ? 0 : quint8(object.toInt());
-}
-
 class MonitorRun
 {
 public:
@@ -177,10 +167,10 @@ QVector<SampleRow> MonitorRun::takeSample()
         row.object = object;
         row.status = QStringLiteral("port-lost");
         if (!portLost && engine_.isOpen()) {
-            const Answer<decode::Measurement> answer = client_.measurement(objectIndex(object));
+            const Answer<decode::Measurement> answer = client_.measurement(objectSelector(object));
             if (answer) {
-                row.pm25 = tenths(answer->pm25);
-                row.pm10 = tenths(answer->pm10);
+                row.pm25 = fromTenths(answer->pm25);
+                row.pm10 = fromTenths(answer->pm10);
                 row.pm100 = answer->pm100;
                 row.status = QStringLiteral("ok");
             } else {
@@ -391,11 +381,11 @@ ExitCode runMonitor(Session &session)
             return session.failed(address.failure, tr("read address"));
         session.client.setUnit(quint8(*address));
     }
+    installInterruptHandlers();
     const Answer<Identity> identity = readIdentity(session.client);
     if (!identity)
         session.out.diagnostic(tr("px8107ctl: device ID not read (%1); the rows carry none")
                                    .arg(identity.failure.text));
-    installInterruptHandlers();
     std::unique_ptr<MqttPublisher> publisher;
     if (mqttSettings) {
         publisher = startPublisher(session, *mqttSettings, identity);

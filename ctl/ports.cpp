@@ -12,7 +12,9 @@ ExitCode runPorts(Session &session)
                              QCoreApplication::translate("px8107ctl", "MANUFACTURER"),
                              QCoreApplication::translate("px8107ctl", "SERIAL"),
                              QCoreApplication::translate("px8107ctl", "USB ID")}};
-    const auto hex = [](quint16 id) { return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')); };
+    const auto hex = [](quint16 id) {
+        return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+    };
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         const bool hasIds = info.hasVendorIdentifier() && info.hasProductIdentifier();
         ports.append(QJsonObject{
@@ -26,11 +28,10 @@ ExitCode runPorts(Session &session)
             {QStringLiteral("product-id"),
              hasIds ? QJsonValue(hex(info.productIdentifier())) : QJsonValue()},
         });
-        rows << QStringList{info.systemLocation(), info.description(), info.manufacturer(),
-                            info.serialNumber(),
-                            hasIds ? hex(info.vendorIdentifier()) + QLatin1Char(':') +
-                                         hex(info.productIdentifier())
-                                   : QString()};
+        rows << QStringList{
+            info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber(),
+            hasIds ? hex(info.vendorIdentifier()) + QLatin1Char(':') + hex(info.productIdentifier())
+                   : QString()};
     }
     return session.finish({{QStringLiteral("ports"), ports}}, Output::table(rows));
 }

@@ -60,7 +60,8 @@ ExitCode runRead(Session &session)
         if (!m)
             return session.failed(m.failure, tr("read object %1").arg(objectName(object)));
         measurements.append(QJsonObject{
-            {QStringLiteral("object"), object == 0 ? QJsonValue(objectName(0)) : QJsonValue(object)},
+            {QStringLiteral("object"),
+             object == 0 ? QJsonValue(objectName(0)) : QJsonValue(object)},
             {QStringLiteral("pm25"), tenths(m->pm25)},
             {QStringLiteral("pm10"), tenths(m->pm10)},
             {QStringLiteral("pm100"), m->pm100},

@@ -22,8 +22,8 @@ std::optional<QList<qint32>> parseRates(const QString &text, QString *error)
     for (const QString &part : text.split(QLatin1Char(','))) {
         bool ok = false;
         const int rate = part.trimmed().toInt(&ok, 10);
-        if (!ok || std::find(std::begin(lineRates), std::end(lineRates), rate) ==
-                       std::end(lineRates)) {
+        if (!ok ||
+            std::find(std::begin(lineRates), std::end(lineRates), rate) == std::end(lineRates)) {
             *error = tr("--rates: '%1' is not one of 19200, 9600, 4800, 2400").arg(part);
             return std::nullopt;
         }
@@ -56,8 +56,8 @@ std::optional<QList<int>> parseAddresses(const QString &text, QString *error)
 void addScanOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
-        {QStringLiteral("rates"), tr("Rates to try, comma-separated (default 19200,9600,4800,2400)."),
-         tr("list")},
+        {QStringLiteral("rates"),
+         tr("Rates to try, comma-separated (default 19200,9600,4800,2400)."), tr("list")},
         {QStringLiteral("addresses"),
          tr("Addresses and ranges to try, e.g. 1-10,20 (default 1-247)."), tr("list")},
         {QStringLiteral("first"), tr("Stop at the first sensor found.")},
@@ -114,9 +114,9 @@ ExitCode runScan(Session &session)
                 rows << QStringList{QString::number(address), QString::number(rate),
                                     QStringLiteral("modbus")};
                 if (first)
-                    return session.finish({{QStringLiteral("sensors"), found},
-                                           {QStringLiteral("errors"), errors}},
-                                          Output::table(rows));
+                    return session.finish(
+                        {{QStringLiteral("sensors"), found}, {QStringLiteral("errors"), errors}},
+                        Output::table(rows));
                 continue;
             }
             const reply::Outcome outcome = answer.failure.outcome;
@@ -137,9 +137,9 @@ ExitCode runScan(Session &session)
         }
     }
     session.out.endProgress();
-    const ExitCode code = session.finish(
-        {{QStringLiteral("sensors"), found}, {QStringLiteral("errors"), errors}},
-        Output::table(rows));
+    const ExitCode code =
+        session.finish({{QStringLiteral("sensors"), found}, {QStringLiteral("errors"), errors}},
+                       Output::table(rows));
     if (code != ExitCode::Success || !found.isEmpty())
         return code;
     session.out.diagnostic(tr("px8107ctl: scan: no sensor answered"));

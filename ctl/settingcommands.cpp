@@ -105,11 +105,11 @@ ExitCode runSet(Session &session)
             continue;
         }
         if (equals < 0)
-            return session.usage(tr("'%1': expected KEY=VALUE, with %2").arg(assignment,
-                                                                            key->rangeText()));
+            return session.usage(
+                tr("'%1': expected KEY=VALUE, with %2").arg(assignment, key->rangeText()));
         QString error;
-        const std::optional<int> value = settings::parseValue(*key, assignment.mid(equals + 1),
-                                                              &error);
+        const std::optional<int> value =
+            settings::parseValue(*key, assignment.mid(equals + 1), &error);
         if (!value)
             return session.usage(error);
         changes.emplace_back(key, *value);
@@ -124,14 +124,14 @@ ExitCode runSet(Session &session)
         const Answer<int> result = session.client.set(*key, value);
         if (!result) {
             if (!done.isEmpty())
-                session.out.diagnostic(tr("px8107ctl: already set: %1").arg(done.join(QStringLiteral(", "))));
+                session.out.diagnostic(
+                    tr("px8107ctl: already set: %1").arg(done.join(QStringLiteral(", "))));
             return session.failed(result.failure, tr("set %1").arg(key->key));
         }
         done << key->key;
         values.insert(key->key, json(*key, *result));
         rows << QStringList{key->key, settings::formatValue(*key, *result), key->unit,
-                            key->access == settings::Access::Action ? tr("done")
-                                                                    : tr("confirmed")};
+                            key->access == settings::Access::Action ? tr("done") : tr("confirmed")};
     }
     return session.finish({{QStringLiteral("settings"), values},
                            {QStringLiteral("address"), session.client.unit()},

@@ -3,6 +3,7 @@
 #include "ctl/identity.h"
 #include "record/eolprofile.h"
 #include "record/recordfile.h"
+#include "record/samplerow.h"
 #include "record/sampleschedule.h"
 
 #include <QCoreApplication>
@@ -12,18 +13,12 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QTimer>
-#include <cmath>
 
 namespace {
 
 QString tr(const char *text)
 {
     return QCoreApplication::translate("px8107ctl", text);
-}
-
-double tenths(float value)
-{
-    return std::round(double(value) * 10) / 10;
 }
 
 // Fills what the profile asks for; the first failed transaction ends the test.
@@ -58,15 +53,14 @@ ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasur
             loop.exec();
         }
         for (const QString &object : profile.objects) {
-            const Answer<decode::Measurement> m =
-                client.measurement(object == QLatin1String("avg") ? 0 : quint8(object.toInt()));
+            const Answer<decode::Measurement> m = client.measurement(objectSelector(object));
             if (!m)
                 return m.failure;
             if (schedule.isWarmup(index))
                 continue;
             auto &series = measured.samples[object];
-            series[0] << tenths(m->pm25);
-            series[1] << tenths(m->pm10);
+            series[0] << fromTenths(m->pm25);
+            series[1] << fromTenths(m->pm10);
             series[2] << double(m->pm100);
         }
     }

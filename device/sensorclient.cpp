@@ -112,8 +112,8 @@ Answer<int> SensorClient::get(const settings::SettingKey &key)
         ClientFailure failure;
         failure.kind = ClientFailure::Kind::Reply;
         failure.outcome = reply::Outcome::BadFrame;
-        failure.text = tr("%1: the sensor reported a value outside %2")
-                           .arg(key.key, key.rangeText());
+        failure.text =
+            tr("%1: the sensor reported a value outside %2").arg(key.key, key.rangeText());
         failure.request = request;
         return failed<int>(failure);
     }
@@ -125,9 +125,9 @@ Answer<int> SensorClient::set(const settings::SettingKey &key, int value)
     if (!key.isWritable())
         return failed<int>(invalidValue(tr("%1 is a reading and cannot be set").arg(key.key)));
     if (!isAllowed(key, value))
-        return failed<int>(invalidValue(tr("%1: %2 is outside %3")
-                                            .arg(key.key, settings::formatValue(key, value),
-                                                 key.rangeText())));
+        return failed<int>(
+            invalidValue(tr("%1: %2 is outside %3")
+                             .arg(key.key, settings::formatValue(key, value), key.rangeText())));
     const bool spansRegisters = registerInfo(key.reg).readCount > 1;
     RxBuffer current;
     if (key.sharesRegister() || spansRegisters) {

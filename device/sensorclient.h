@@ -11,7 +11,8 @@
 // Why an operation gave no value.
 struct ClientFailure
 {
-    enum class Kind : quint8 {
+    enum class Kind : quint8
+    {
         None,
         Reply,        // the transaction failed: see outcome
         InvalidValue, // refused before anything was sent

@@ -33,7 +33,8 @@ bool RecordFile::open(const QString &path, const QByteArray &header, QString &er
             error = tr("cannot write to standard output: %1").arg(file_.errorString());
             return false;
         }
-        return header.isEmpty() || writeLine(header, error);
+        pendingHeader_ = header;
+        return true;
     }
     QByteArray existingHeader;
     const QFileInfo info(path);
@@ -57,17 +58,19 @@ bool RecordFile::open(const QString &path, const QByteArray &header, QString &er
         error = tr("cannot open %1 for writing: %2").arg(path, file_.errorString());
         return false;
     }
-    if (!header.isEmpty() && existingHeader.isEmpty())
-        return writeLine(header, error);
+    if (existingHeader.isEmpty())
+        pendingHeader_ = header;
     return true;
 }
 
 bool RecordFile::writeLine(const QByteArray &line, QString &error)
 {
-    if (file_.write(line) != line.size() || !file_.flush()) {
+    const QByteArray bytes = pendingHeader_ + line;
+    if (file_.write(bytes) != bytes.size() || !file_.flush()) {
         error = tr("cannot write to %1: %2").arg(displayName(), file_.errorString());
         return false;
     }
+    pendingHeader_.clear();
     return true;
 }
 

@@ -9,8 +9,9 @@
 class RecordFile
 {
 public:
-    // header, when not empty, is written to a new or empty file; an existing file must start
-    // with exactly that header, otherwise it is refused and nothing is written.
+    // header, when not empty, goes to a new or empty file with the first line, so a run that
+    // records nothing leaves no header behind; an existing file must start with exactly that
+    // header, otherwise it is refused and nothing is written.
     bool open(const QString &path, const QByteArray &header, QString &error);
     bool writeLine(const QByteArray &line, QString &error);
     QString displayName() const;
@@ -20,5 +21,6 @@ public:
 private:
     QFile file_;
     QString path_;
+    QByteArray pendingHeader_;
     bool headerRefused_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <cmath>
 
 namespace {
 
@@ -75,6 +76,16 @@ QByteArray recordLine(RecordFormat format, const SampleRow &row, bool withEnviro
         break;
     }
     return influxLine(row, withEnvironment);
+}
+
+quint8 objectSelector(const QString &object)
+{
+    return object == QLatin1String("avg") ? 0 : quint8(object.toInt());
+}
+
+double fromTenths(float value)
+{
+    return std::round(double(value) * 10) / 10;
 }
 
 QString isoUtcMs(const QDateTime &time)

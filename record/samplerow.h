@@ -52,6 +52,11 @@ QByteArray influxLine(const SampleRow &row, bool withEnvironment);
 QByteArray recordHeader(RecordFormat format, bool withEnvironment);
 QByteArray recordLine(RecordFormat format, const SampleRow &row, bool withEnvironment);
 
+// "avg" selects object 0, "1" to "4" the detection units.
+quint8 objectSelector(const QString &object);
+// PM2.5 and PM10 arrive in tenths; as doubles they keep exactly that one decimal.
+double fromTenths(float value);
+
 // One CSV field quoted when it holds a separator, a quote or a line break.
 QByteArray csvField(const QString &text);
 QString isoUtcMs(const QDateTime &time);

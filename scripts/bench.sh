@@ -4,7 +4,7 @@
 #   scripts/bench.sh
 # Environment: PX8107_BENCH_BUILD_DIR (default build-bench/), BENCH_RUNS (start-up runs per
 # program, default 7), BENCH_IDLE_SECONDS (default 20), BENCH_TICKS (default 200),
-# BENCH_CLICKS (default 40).
+# BENCH_CLICKS (default 40); BENCH_MONITOR_SHORT and BENCH_MONITOR_LONG (scripts/bench-monitor.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PX8107_BENCH_BUILD_DIR:-$root/build-bench}
@@ -19,7 +19,7 @@ bash "$root/scripts/install-deps.sh" cutecom
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX8107_BENCH=ON \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target px8107-config px8107-sim px8107-bench \
-  px8107-bench-tool px8107-bench-minimal px8107-bench-run >/dev/null
+  px8107-bench-tool px8107-bench-minimal px8107-bench-run px8107ctl >/dev/null
 
 # Fresh, private settings for every program (the peer keeps sessions in its config).
 work=$(mktemp -d /tmp/px8107-bench.XXXXXX)
@@ -147,4 +147,5 @@ export QT_QPA_PLATFORM=offscreen
 "$bin/px8107-bench" tick "$ticks" 2>>"$log"
 "$bin/px8107-bench" idle "$idle_seconds" 2>>"$log"
 "$bin/px8107-bench" click "$build/simulator/px8107-sim" "$clicks" 2>>"$log"
+bash "$root/scripts/bench-monitor.sh" "$build" 2>>"$log"
 echo "(Programs' own messages: $log; these tables: $out)"

@@ -7,7 +7,8 @@
 namespace reply {
 
 // Every way a transaction can end. The names are stable: scripts and --json output use them.
-enum class Outcome : quint8 {
+enum class Outcome : quint8
+{
     Ok,
     Timeout,
     Incomplete,

@@ -60,6 +60,7 @@ RequestEngine::~RequestEngine()
 bool RequestEngine::open(const QString &portName, qint32 baudRate)
 {
     close();
+    portPath_ = portName;
     port_.setPortName(portName);
     if (!port_.open(QIODevice::ReadWrite)) {
         errorText_ = port_.errorString();
@@ -273,7 +274,7 @@ void RequestEngine::portError(QSerialPort::SerialPortError error)
 {
     if (error != QSerialPort::ResourceError || !port_.isOpen())
         return;
-    errorText_ = tr("%1: %2").arg(port_.portName(), port_.errorString());
+    errorText_ = tr("%1: %2").arg(portPath_, port_.errorString());
     close();
     if (active_)
         complete(reply::Outcome::PortLost);

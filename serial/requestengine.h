@@ -17,7 +17,7 @@ struct EngineCounters
     quint64 replies = 0;  // verified replies, exceptions included
     quint64 timeouts = 0;
     quint64 incomplete = 0;
-    quint64 crcErrors = 0; // CRC and native checksum
+    quint64 crcErrors = 0;  // CRC and native checksum
     quint64 badReplies = 0; // frame, unit, function, count or echo wrong
     quint64 exceptions = 0;
     quint64 strayBytes = 0; // arrived outside a transaction, or past a complete reply
@@ -55,7 +55,7 @@ public:
     void close();
     bool isOpen() const { return port_.isOpen(); }
     QString errorText() const { return errorText_; }
-    QString portName() const { return port_.portName(); }
+    QString portName() const { return portPath_; }
 
     bool setBaudRate(qint32 baudRate);
     qint32 baudRate() const { return port_.baudRate(); }
@@ -104,6 +104,7 @@ private:
     void drainStray();
 
     QSerialPort port_;
+    QString portPath_;
     QTimer timeout_;
     QTimer silence_;
     QTimer gap_;

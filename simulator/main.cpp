@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -60,27 +61,58 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("cannot install signal handlers"), runtimeError);
 
     PtyPort port;
-    if (!port.open(options.settings.lineRate, &error))
+    if (!port.open(options.sensors.front().settings.lineRate, &error))
         fail(error, runtimeError);
-    const QString terminal = port.terminalPath();
+    QString terminal = port.terminalPath();
     // The link first: whoever reads the path may use the link at once.
     if (!options.linkPath.isEmpty() && !createLink(options.linkPath, terminal, &error))
         fail(error, runtimeError);
     std::printf("%s\n", qPrintable(terminal));
     std::fflush(stdout);
 
-    SensorModel model(options.settings, options.readings);
-    if (options.randomWalkSeed)
-        model.enableRandomWalk(*options.randomWalkSeed);
-    Simulator simulator(port, model, options.serve);
+    std::vector<SensorModel> sensors;
+    for (const SensorOptions &sensor : options.sensors) {
+        sensors.emplace_back(sensor.settings, sensor.readings);
+        if (sensor.randomWalkSeed)
+            sensors.back().enableRandomWalk(*sensor.randomWalkSeed);
+        sensors.back().setUnitNoise(sensor.noise);
+    }
+    SensorLine line(std::move(sensors));
+    Simulator simulator(port, line, options.serve);
 
     QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    QObject::connect(&simulator, &Simulator::vanished, &app, &QCoreApplication::quit);
+    QObject::connect(&simulator, &Simulator::vanished, &app, [&] {
+        port.close();
+        if (!options.linkPath.isEmpty())
+            removeLink(options.linkPath, terminal);
+        if (options.serve.returnAfterMs < 0) {
+            QCoreApplication::quit();
+            return;
+        }
+        // Back on a new terminal, at the rate sensor 1 has now, with every sensor as it was.
+        QTimer::singleShot(options.serve.returnAfterMs, &app, [&] {
+            QString reopenError;
+            bool reopened = port.open(line.sensor(0).lineRate(), &reopenError);
+            if (reopened) {
+                terminal = port.terminalPath();
+                reopened = options.linkPath.isEmpty() ||
+                           createLink(options.linkPath, terminal, &reopenError);
+            }
+            if (!reopened) {
+                std::fprintf(stderr, "px8107-sim: %s\n", qPrintable(reopenError));
+                QCoreApplication::exit(runtimeError);
+                return;
+            }
+            std::printf("%s\n", qPrintable(terminal));
+            std::fflush(stdout);
+            simulator.resume();
+        });
+    });
 
-    app.exec();
+    const int exitCode = app.exec();
     port.close();
     if (!options.linkPath.isEmpty())
         removeLink(options.linkPath, terminal);
-    return 0;
+    return exitCode;
 }

@@ -15,6 +15,7 @@ constexpr qint32 startRates[] = {2400, 4800, 9600, 19200};
 constexpr quint32 defaultSeed = 1;
 constexpr int maxCount = 1000000;
 constexpr int maxMilliseconds = 60000;
+constexpr double maxNoise = 1000;
 
 // Reads option values into their fields, with a message for the first bad one.
 struct OptionReader
@@ -70,17 +71,32 @@ struct OptionReader
     }
 };
 
-} // namespace
-
-bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QString &error)
+// Every option; [sensor] ones may follow each --sensor.
+void setUpParser(QCommandLineParser &parser)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Simulated PX8107 particulate-matter sensor on a pseudo-terminal.\n"
+        "Simulated PX8107 particulate-matter sensors on a pseudo-terminal.\n"
         "Prints the terminal's path as its first line and serves Modbus RTU and native\n"
-        "requests until SIGINT or SIGTERM. Numbers are decimal, or hexadecimal with 0x."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+        "requests until SIGINT or SIGTERM. Numbers are decimal, or hexadecimal with 0x.\n"
+        "\n"
+        "Several sensors share the one terminal, as on an RS-485 line. The options before\n"
+        "the first --sensor describe sensor 1 and the line; each --sensor starts another\n"
+        "sensor, described by the [sensor] options that follow it, from the factory\n"
+        "settings and default readings, with device ID 2024-0108, 2024-0109, ... and\n"
+        "seed 2, 3, ... A sensor understands only bytes sent at its own rate with 8 data\n"
+        "bits, no parity and 1 stop bit (a Linux pty hides 7 data bits, and even parity\n"
+        "set without the input parity check INPCK). A request is answered by every\n"
+        "sensor that understands it and is addressed to unit 0 or to its own address;\n"
+        "when several answer, the answers collide: one damaged mix goes on the line,\n"
+        "aligned at the first byte, a 0 bit of any answer winning, changed where a run\n"
+        "of it would pass for a frame with a valid CRC.\n"
+        "\n"
+        "With --verbose, every request framed appears on stderr as one line\n"
+        "\"hh:mm:ss.zzz request N [hex] at RATE baud 8N1: what each sensor did\",\n"
+        "whether a sensor understood it or not; bytes that start no request appear as\n"
+        "\"noise [hex]: ...\". Count the \" request \" lines to know what was sent."));
+    parser.addHelpOption();
+    parser.addVersionOption();
     const auto add = [&parser](const QString &name, const QString &description,
                                const QString &valueName = {}) {
         parser.addOption(QCommandLineOption(name, description, valueName));
@@ -107,51 +123,67 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
     const auto &id = readingDefaults.deviceId;
 
     add(QStringLiteral("baud"),
-        QStringLiteral("Line rate at start: 2400, 4800, 9600 or 19200 (default %1).")
+        QStringLiteral("[sensor] Line rate at start: 2400, 4800, 9600 or 19200 (default %1).")
             .arg(factory.lineRate),
         QStringLiteral("rate"));
     add(QStringLiteral("link"), QStringLiteral("Also make a symbolic link to the terminal here."),
         QStringLiteral("path"));
     add(QStringLiteral("address"),
-        QStringLiteral("Modbus unit address at start, 1 to 247 (default %1).").arg(factory.address),
+        QStringLiteral("[sensor] Modbus unit address at start, 1 to 247 (default %1).")
+            .arg(factory.address),
         QStringLiteral("n"));
     add(QStringLiteral("protocol"),
-        QStringLiteral("Protocol at start: modbus (default) or native."), QStringLiteral("name"));
+        QStringLiteral("[sensor] Protocol at start: modbus (default) or native."),
+        QStringLiteral("name"));
     add(QStringLiteral("unit"),
-        QStringLiteral("Measurement of detection unit n (1 to 4) as raw register values: PM2.5 and "
-                       "PM10 in tenths, PM100. Repeatable (defaults %1).")
+        QStringLiteral("[sensor] Measurement of detection unit n (1 to 4) as raw register values: "
+                       "PM2.5 and PM10 in tenths, PM100; a unit far off the others reads out of "
+                       "limits. Repeatable (defaults %1).")
             .arg(unitDefaults.join(QLatin1Char(' '))),
         QStringLiteral("n=pm25,pm10,pm100"));
     add(QStringLiteral("random-walk"),
-        QStringLiteral("Move every measurement by a small random step on each measurement read."));
+        QStringLiteral("[sensor] Move every measurement by a small random step on each measurement "
+                       "read."));
     add(QStringLiteral("seed"),
-        QStringLiteral("Seed of the random walk (default %1).").arg(defaultSeed),
+        QStringLiteral("[sensor] Seed of the random walk and the unit noise (default %1 for sensor "
+                       "1, its number for the others).")
+            .arg(defaultSeed),
         QStringLiteral("s"));
     add(QStringLiteral("self-check"),
-        QStringLiteral("Self-check mask, bit n-1 set when unit n passed (default 0x%1).")
+        QStringLiteral("[sensor] Self-check mask, bit n-1 set when unit n passed (default 0x%1).")
             .arg(readingDefaults.selfCheck, 2, 16, QLatin1Char('0')),
         QStringLiteral("mask"));
     add(QStringLiteral("temperature"),
-        QStringLiteral("Internal temperature, -128 to 127 degC (default %1).")
+        QStringLiteral("[sensor] Internal temperature, -128 to 127 degC (default %1).")
             .arg(readingDefaults.temperature),
         QStringLiteral("c"));
     add(QStringLiteral("humidity"),
-        QStringLiteral("Internal relative humidity, 0 to 255 % (default %1).")
+        QStringLiteral("[sensor] Internal relative humidity, 0 to 255 % (default %1).")
             .arg(readingDefaults.humidity),
         QStringLiteral("p"));
     add(QStringLiteral("weights"),
-        QStringLiteral("Self-check weights of units 1 to 4, then suspect weights of units 1 to 4 "
-                       "(default %1).")
+        QStringLiteral(
+            "[sensor] Self-check weights of units 1 to 4, then suspect weights of units 1 "
+            "to 4 (default %1).")
             .arg(defaults(readingDefaults.weights)),
         QStringLiteral("w1,...,w8"));
     add(QStringLiteral("device-id"),
-        QStringLiteral("Device ID reported by native 0xA6 (default %1).")
+        QStringLiteral("[sensor] Device ID reported by native 0xA6 (default %1).")
             .arg(native::deviceIdText(id[0], id[1], id[2], id[3])),
         QStringLiteral("hhhh-hhhh"));
     add(QStringLiteral("firmware"),
-        QStringLiteral("Firmware version bytes reported by native 0xB5 (default %1).")
+        QStringLiteral("[sensor] Firmware version bytes reported by native 0xB5 (default %1).")
             .arg(defaults(readingDefaults.firmware)),
         QStringLiteral("a,b,c"));
+    add(QStringLiteral("unit-noise"),
+        QStringLiteral("[sensor] On every measurement read, add fresh seeded Gaussian noise of "
+                       "standard deviation sd ug/m3 (0 to 1000) to PM2.5, PM10 and PM100 of "
+                       "detection unit n, each in its register's resolution, clamped to 0..65535; "
+                       "the average follows. Repeatable."),
+        QStringLiteral("n=sd"));
+    add(QStringLiteral("sensor"),
+        QStringLiteral("Start another sensor on the line; the [sensor] options that follow are "
+                       "its own."));
     add(QStringLiteral("processing-ms"),
         QStringLiteral("Processing time added to the wire time of request and reply (default %1).")
             .arg(serveDefaults.processingMs),
@@ -183,16 +215,37 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
         QStringLiteral("After n requests, once the last answer has been read (at most 1 s), close "
                        "the terminal, remove the link and exit."),
         QStringLiteral("n"));
+    add(QStringLiteral("return-after"),
+        QStringLiteral("With --vanish-after: come back ms after vanishing, once, on a new "
+                       "terminal with the sensors as they were; the new path is printed as "
+                       "another line and the link points to it."),
+        QStringLiteral("ms"));
     add(QStringLiteral("verbose"),
-        QStringLiteral("Log every request and answer on stderr, in hex with a timestamp."));
+        QStringLiteral("Log every request, answer and fault on stderr, in hex with a timestamp: "
+                       "one \"request N [hex]\" line per request framed."));
+}
 
+const QStringList lineOptions = {
+    QStringLiteral("link"),         QStringLiteral("processing-ms"),
+    QStringLiteral("drop-every"),   QStringLiteral("corrupt-every"),
+    QStringLiteral("split-every"),  QStringLiteral("split-pause"),
+    QStringLiteral("noise-every"),  QStringLiteral("noise"),
+    QStringLiteral("delay-every"),  QStringLiteral("delay-ms"),
+    QStringLiteral("vanish-after"), QStringLiteral("return-after"),
+    QStringLiteral("verbose"),
+};
+
+// The options of one sensor, from its section of the command line.
+bool parseSensor(QCommandLineParser &parser, const QStringList &arguments, int number,
+                 SensorOptions &sensor, QString &error)
+{
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
     }
-    if (parser.isSet(help))
+    if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
-    if (parser.isSet(version))
+    if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {
         error =
@@ -201,10 +254,8 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
     }
 
     OptionReader parsed{parser, error};
-    SensorSettings &settings = options.settings;
-    SensorReadings &readings = options.readings;
-    ServeOptions &serve = options.serve;
-    FaultPlan &faults = serve.faults;
+    SensorSettings &settings = sensor.settings;
+    SensorReadings &readings = sensor.readings;
 
     if (!parsed.option(QStringLiteral("baud"), 0, 115200, settings.lineRate))
         return false;
@@ -239,11 +290,27 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
         readings.units[std::size_t(unit - 1)] = {quint16(values[0]), quint16(values[1]),
                                                  quint16(values[2])};
     }
-    if (parser.isSet(QStringLiteral("random-walk"))) {
-        quint32 seed = defaultSeed;
-        if (!parsed.option(QStringLiteral("seed"), 0, 0xFFFFFFFFLL, seed))
+    quint32 seed = number == 1 ? defaultSeed : quint32(number);
+    if (!parsed.option(QStringLiteral("seed"), 0, 0xFFFFFFFFLL, seed))
+        return false;
+    if (parser.isSet(QStringLiteral("random-walk")))
+        sensor.randomWalkSeed = seed;
+    sensor.noise.seed = seed;
+    for (const QString &noiseText : parser.values(QStringLiteral("unit-noise"))) {
+        const int equals = noiseText.indexOf(QLatin1Char('='));
+        qint64 unit = 0;
+        bool ok = false;
+        const double sd = noiseText.mid(equals + 1).toDouble(&ok);
+        if (equals < 0 || !ok || !(sd >= 0 && sd <= maxNoise)) {
+            error = QStringLiteral("--unit-noise: '%1' is not n=sd with sd from 0 to %2")
+                        .arg(noiseText)
+                        .arg(maxNoise);
             return false;
-        options.randomWalkSeed = seed;
+        }
+        if (!parsed.integer(noiseText.left(equals), 1, detectionUnits, unit,
+                            QStringLiteral("--unit-noise")))
+            return false;
+        sensor.noise.standardDeviation[std::size_t(unit - 1)] = sd;
     }
     if (!parsed.option(QStringLiteral("self-check"), 0, 0xFF, readings.selfCheck) ||
         !parsed.option(QStringLiteral("temperature"), -128, 127, readings.temperature) ||
@@ -277,6 +344,14 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
             readings.firmware[std::size_t(i)] = quint8(values[i]);
     }
 
+    return true;
+}
+
+bool parseLine(QCommandLineParser &parser, SimulatorOptions &options, QString &error)
+{
+    OptionReader parsed{parser, error};
+    ServeOptions &serve = options.serve;
+    FaultPlan &faults = serve.faults;
     if (!parsed.option(QStringLiteral("processing-ms"), 0, maxMilliseconds, serve.processingMs) ||
         !parsed.option(QStringLiteral("vanish-after"), 0, maxCount, serve.vanishAfter) ||
         !parsed.option(QStringLiteral("drop-every"), 0, maxCount, faults.dropEvery) ||
@@ -285,8 +360,13 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
         !parsed.option(QStringLiteral("split-pause"), 0, maxMilliseconds, faults.splitPauseMs) ||
         !parsed.option(QStringLiteral("noise-every"), 0, maxCount, faults.noiseEvery) ||
         !parsed.option(QStringLiteral("delay-every"), 0, maxCount, faults.delayEvery) ||
-        !parsed.option(QStringLiteral("delay-ms"), 0, maxMilliseconds, faults.delayMs))
+        !parsed.option(QStringLiteral("delay-ms"), 0, maxMilliseconds, faults.delayMs) ||
+        !parsed.option(QStringLiteral("return-after"), 0, maxMilliseconds, serve.returnAfterMs))
         return false;
+    if (serve.returnAfterMs >= 0 && serve.vanishAfter == 0) {
+        error = QStringLiteral("--return-after: needs --vanish-after");
+        return false;
+    }
     if (parser.isSet(QStringLiteral("noise"))) {
         const QString noise = parser.value(QStringLiteral("noise"));
         faults.noise = QByteArray::fromHex(noise.toLatin1());
@@ -298,5 +378,43 @@ bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QStri
 
     options.linkPath = parser.value(QStringLiteral("link"));
     serve.verbose = parser.isSet(QStringLiteral("verbose"));
+    return true;
+}
+
+} // namespace
+
+bool parseOptions(const QStringList &arguments, SimulatorOptions &options, QString &error)
+{
+    // Sections: sensor 1 with the line, then one per --sensor.
+    QList<QStringList> sections{{arguments.value(0)}};
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--sensor"))
+            sections.append(QStringList{arguments.value(0)});
+        else
+            sections.last().append(arguments[i]);
+    }
+    options.sensors.clear();
+    for (int index = 0; index < sections.size(); ++index) {
+        QCommandLineParser parser;
+        setUpParser(parser);
+        SensorOptions sensor;
+        sensor.readings.deviceId.back() = quint8(sensor.readings.deviceId.back() + index);
+        if (!parseSensor(parser, sections[index], index + 1, sensor, error))
+            return false;
+        if (index == 0) {
+            if (!parseLine(parser, options, error))
+                return false;
+        } else {
+            for (const QString &name : lineOptions) {
+                if (parser.isSet(name)) {
+                    error = QStringLiteral("--%1 is an option of the line: give it before the "
+                                           "first --sensor")
+                                .arg(name);
+                    return false;
+                }
+            }
+        }
+        options.sensors.push_back(sensor);
+    }
     return true;
 }

@@ -6,12 +6,20 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
-struct SimulatorOptions
+// One sensor on the line, as the command line starts it.
+struct SensorOptions
 {
     SensorSettings settings; // the state at start; factory reset goes back to the defaults
     SensorReadings readings;
     std::optional<quint32> randomWalkSeed;
+    UnitNoise noise;
+};
+
+struct SimulatorOptions
+{
+    std::vector<SensorOptions> sensors; // at least one; the first from the options before --sensor
     ServeOptions serve;
     QString linkPath;
 };

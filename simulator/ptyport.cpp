@@ -75,6 +75,12 @@ bool PtyPort::open(qint32 baud, QString *error)
     }
     cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
+    // 8N1 until the tool says otherwise.
+    settings.c_cflag &= ~(CSTOPB | PARODD);
+    settings.c_iflag &= ~INPCK;
+#ifdef CMSPAR
+    settings.c_cflag &= ~CMSPAR;
+#endif
     cfsetispeed(&settings, speedForBaud(baud));
     cfsetospeed(&settings, speedForBaud(baud));
     if (tcsetattr(terminal_, TCSANOW, &settings) != 0) {
@@ -104,6 +110,42 @@ qint32 PtyPort::terminalRate() const
     const speed_t input = cfgetispeed(&settings);
     // An input speed of 0 means "the same as the output speed".
     return baudForSpeed(input == B0 ? cfgetospeed(&settings) : input);
+}
+
+LineSettings PtyPort::lineSettings() const
+{
+    LineSettings line;
+    line.baud = terminalRate();
+    termios settings{};
+    if (terminal_ < 0 || tcgetattr(terminal_, &settings) != 0)
+        return line;
+    switch (settings.c_cflag & CSIZE) {
+    case CS5:
+        line.dataBits = 5;
+        break;
+    case CS6:
+        line.dataBits = 6;
+        break;
+    case CS7:
+        line.dataBits = 7;
+        break;
+    default:
+        line.dataBits = 8;
+    }
+    line.stopBits = (settings.c_cflag & CSTOPB) ? 2 : 1;
+#ifdef CMSPAR
+    const tcflag_t markOrSpace = CMSPAR;
+#else
+    const tcflag_t markOrSpace = 0;
+#endif
+    const bool odd = settings.c_cflag & PARODD;
+    if (settings.c_cflag & markOrSpace)
+        line.parity = odd ? 'M' : 'S';
+    else if (odd)
+        line.parity = 'O';
+    else if ((settings.c_cflag & PARENB) || (settings.c_iflag & INPCK))
+        line.parity = 'E';
+    return line;
 }
 
 int PtyPort::unreadBytes() const

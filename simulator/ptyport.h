@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sensorline.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,6 +25,11 @@ public:
 
     // The input rate last set on the terminal side, by the tool or at start; 0 if not standard.
     qint32 terminalRate() const;
+    // Rate, data bits, parity and stop bits last set on the terminal side. A Linux pty forces 8
+    // data bits and clears PARENB on every change, so parity shows only through what it keeps:
+    // PARODD (odd), CMSPAR (mark or space) and the input parity check INPCK (any parity, as
+    // libmodbus sets it); even parity set without INPCK and 7 data bits cannot be seen there.
+    LineSettings lineSettings() const;
 
     // Everything the tool has written so far.
     QByteArray readAvailable();

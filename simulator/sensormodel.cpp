@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <cmath>
+
 namespace {
 
 constexpr int measurementRegisters = 4; // PM2.5, PM10, PM100, unused
@@ -18,13 +20,16 @@ constexpr int maxWriteCount = 123;
 constexpr quint8 maxUnitAddress = 247;
 constexpr quint8 allUnitsMask = (1 << detectionUnits) - 1;
 constexpr quint8 exceptionFlag = 0x80;
-constexpr int modbusMinimumSize = 8;
+constexpr int modbusMinimumSize = 4; // address, function, CRC
+constexpr int registerSpace = 0x10000;
 constexpr int crcSize = 2;
 constexpr int deviceIdOffset = 8; // frame offsets of the native replies
 constexpr int firmwareOffset = 9;
 constexpr int nativeDataOffset = 2;
 constexpr int randomWalkStep = 5;
 constexpr int measurementCeiling = 9999;
+constexpr double pi = 3.14159265358979323846;
+constexpr int tenths = 10;
 
 constexpr quint8 lowByte(Register reg)
 {
@@ -107,12 +112,12 @@ Measurement SensorModel::measurement(quint8 object) const
     if (!settings_.awake || object > detectionUnits)
         return {};
     if (object > 0)
-        return isOn(object) ? readings_.units[object - 1] : Measurement{};
+        return isOn(object) ? unitMeasurement(object) : Measurement{};
     int pm25 = 0, pm10 = 0, pm100 = 0, unitsOn = 0;
     for (int unit = 1; unit <= detectionUnits; ++unit) {
         if (!isOn(unit))
             continue;
-        const Measurement &m = readings_.units[unit - 1];
+        const Measurement m = unitMeasurement(unit);
         pm25 += m.pm25Tenths;
         pm10 += m.pm10Tenths;
         pm100 += m.pm100;
@@ -121,6 +126,44 @@ Measurement SensorModel::measurement(quint8 object) const
     if (unitsOn == 0)
         return {};
     return {quint16(pm25 / unitsOn), quint16(pm10 / unitsOn), quint16(pm100 / unitsOn)};
+}
+
+void SensorModel::setUnitNoise(const UnitNoise &noise)
+{
+    noise_ = noise;
+    noiseRandom_.seed(noise.seed);
+    noiseNow_ = {};
+}
+
+Measurement SensorModel::unitMeasurement(int unit) const
+{
+    const Measurement &m = readings_.units[std::size_t(unit - 1)];
+    const std::array<int, 3> &delta = noiseNow_[std::size_t(unit - 1)];
+    const auto add = [](quint16 value, int offset) {
+        return quint16(qBound(0, int(value) + offset, 0xFFFF));
+    };
+    return {add(m.pm25Tenths, delta[0]), add(m.pm10Tenths, delta[1]), add(m.pm100, delta[2])};
+}
+
+double SensorModel::gaussian()
+{
+    // Box-Muller: two uniform draws give one standard normal one.
+    const double u1 = 1.0 - noiseRandom_.generateDouble();
+    const double u2 = noiseRandom_.generateDouble();
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * pi * u2);
+}
+
+void SensorModel::drawNoise()
+{
+    for (int unit = 0; unit < detectionUnits; ++unit) {
+        const double sd = noise_.standardDeviation[std::size_t(unit)];
+        if (sd <= 0)
+            continue;
+        const auto offset = [this, sd](int resolution) {
+            return int(std::lround(gaussian() * sd * resolution));
+        };
+        noiseNow_[std::size_t(unit)] = {offset(tenths), offset(tenths), offset(1)};
+    }
 }
 
 void SensorModel::stepRandomWalk()
@@ -157,7 +200,7 @@ Exchange SensorModel::handleModbus(const QByteArray &frame)
         return writeMultiple(frame);
     }
     return exception(byteAt(frame, 1), ExceptionCode::IllegalFunction,
-                     QStringLiteral("unknown function"));
+                     QStringLiteral("function %1 not supported").arg(byteAt(frame, 1)));
 }
 
 Exchange SensorModel::exception(quint8 function, ExceptionCode code, const QString &note) const
@@ -174,15 +217,19 @@ Exchange SensorModel::readRegisters(const QByteArray &frame)
     const quint8 function = byteAt(frame, 1);
     const int start = wordAt(frame, 2);
     const int count = wordAt(frame, 4);
-    if (count < 1 || count > maxReadCount || start + count > 0x10000)
+    if (count < 1 || count > maxReadCount)
         return exception(function, ExceptionCode::IllegalDataValue,
                          QStringLiteral("read of %1 registers").arg(count));
-    if (randomWalk_) {
-        for (int address = start; address < start + count; ++address) {
-            if (isMeasurementRegister(address)) {
+    if (start + count > registerSpace)
+        return exception(
+            function, ExceptionCode::IllegalDataAddress,
+            QStringLiteral("read of %1 x%2 runs past 0xffff").arg(hex4(start)).arg(count));
+    for (int address = start; address < start + count; ++address) {
+        if (isMeasurementRegister(address)) {
+            if (randomWalk_)
                 stepRandomWalk();
-                break;
-            }
+            drawNoise();
+            break;
         }
     }
     QByteArray reply;
@@ -229,10 +276,14 @@ Exchange SensorModel::writeMultiple(const QByteArray &frame)
         return {modbus::withCrc(reply), 0,
                 QStringLiteral("pass-through %1 stored %2 bytes").arg(target).arg(byteCount)};
     }
-    if (count < 1 || count > maxWriteCount || byteCount != 2 * count || start + count > 0x10000)
+    if (count < 1 || count > maxWriteCount || byteCount != 2 * count)
         return exception(
             function, ExceptionCode::IllegalDataValue,
             QStringLiteral("write of %1 registers in %2 bytes").arg(count).arg(byteCount));
+    if (start + count > registerSpace)
+        return exception(
+            function, ExceptionCode::IllegalDataAddress,
+            QStringLiteral("write of %1 x%2 runs past 0xffff").arg(hex4(start)).arg(count));
 
     const SensorSettings before = settings_;
     const qint32 rateBefore = lineRateAfterReply_;

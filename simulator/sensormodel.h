@@ -20,17 +20,30 @@
 //   what is measured. Calibration settings are stored and reported but not applied.
 // - With a random walk enabled, every read that touches a measurement register first moves each
 //   value of each unit by a small seeded random step, so a run is repeatable request by request.
-// - Reads cover 1 to 125 registers; every register in the range must be readable. Every register
-//   that holds a setting reads back what was written: 0x00A2 reads 1 awake / 0 asleep, 0x00A5
-//   reads 0, 0x00CD the code of the current rate (0 when the rate has none).
-// - Unknown registers, or writes to read-only ones, get exception 02; values outside what a
-//   register holds (a sleep value other than 0/1, a work mode outside 1..3, a mask above unit 4,
-//   an unknown rate or protocol code, a calibration sign other than 0/1, an address outside
-//   1..247, a high byte in a one-byte register) get exception 03 and change nothing. A function-16
-//   write is all or nothing.
+// - With unit noise (UnitNoise), every such read then draws fresh seeded Gaussian offsets for each
+//   noisy unit: standard deviation sd ug/m3, i.e. 10 x sd on the PM2.5 and PM10 tenths and sd on
+//   PM100, rounded, the result clamped to 0..65535. The offsets hold until the next such read and
+//   are not added to the stored readings; the average is taken over the noisy values.
+// - Reads cover 1 to 125 registers (otherwise exception 03); every register in the range must be
+//   readable. Every register that holds a setting reads back what was written: 0x00A2 reads 1
+//   awake / 0 asleep, 0x00A5 reads 0, 0x00CD the code of the current rate (0 when the rate has
+//   none).
+// - Unknown registers, writes to read-only ones, and reads or function-16 writes whose start +
+//   count runs past 0xFFFF get exception 02 (as the Modbus specification has it for a range that
+//   is not all there); a count outside 1..125 (read) or 1..123 with 2 bytes each (write), and
+//   values outside what a register holds (a sleep value other than 0/1, a work mode outside 1..3,
+//   a mask above unit 4, an unknown rate or protocol code, a calibration sign other than 0/1, an
+//   address outside 1..247, a high byte in a one-byte register) get exception 03 and change
+//   nothing. A function-16 write is all or nothing.
+// - Functions 3, 6 and 16 are served. Any other function (1, 2, 4, 5, 7, 15, 23, 43, ...) in a
+//   request with a valid CRC gets exception 01, function | 0x80 (RequestFramer cuts such requests
+//   by the standard length of their function, or by their CRC and the line's silence).
 // - Requests to unit 0 and to the sensor's own address are answered; others are not. Function-3
 //   and function-16 answers, and exceptions, carry the sensor's own address; a function-6 answer
 //   is the exact echo of the request.
+// - On the line (SensorLine): several sensors, each with its own settings, readings and rate; a
+//   sensor understands only bytes sent at its own rate with 8N1; when several answer one request,
+//   the answers collide into one damaged mix that holds no valid frame.
 // - Factory reset restores every setting to the factory values below, whatever the command line
 //   started with; the line rate changes only once the echo is out. Readings (measurements,
 //   self-check, temperature, humidity, weights, device ID, firmware) and pass-through contents
@@ -99,6 +112,14 @@ struct SensorReadings
     std::array<quint8, firmwareBytes> firmware{{17, 7, 11}};
 };
 
+// Noise on the measurements of each detection unit: a standard deviation in ug/m3 (0: none),
+// applied in each register's own resolution (tenths for PM2.5 and PM10).
+struct UnitNoise
+{
+    std::array<double, detectionUnits> standardDeviation{};
+    quint32 seed = 1;
+};
+
 enum class ExceptionCode : quint8
 {
     IllegalFunction = 0x01,
@@ -122,6 +143,7 @@ public:
     Exchange handle(const Request &request);
 
     void enableRandomWalk(quint32 seed);
+    void setUnitNoise(const UnitNoise &noise);
     void setLineRate(qint32 baud) { settings_.lineRate = baud; }
     qint32 lineRate() const { return settings_.lineRate; }
     const SensorSettings &settings() const { return settings_; }
@@ -141,11 +163,17 @@ private:
     std::optional<quint16> readRegister(quint16 address) const;
     std::optional<ExceptionCode> writeRegister(quint16 address, quint16 value);
     void stepRandomWalk();
+    void drawNoise();
+    double gaussian();
+    Measurement unitMeasurement(int unit) const;
 
     SensorSettings settings_;
     SensorReadings readings_;
     std::array<QByteArray, detectionUnits> passThrough_;
     std::optional<QRandomGenerator> randomWalk_;
+    UnitNoise noise_;
+    QRandomGenerator noiseRandom_;
+    std::array<std::array<int, 3>, detectionUnits> noiseNow_{}; // PM2.5, PM10, PM100 offsets
     qint32 lineRateAfterReply_ = 0;
 };
 

@@ -16,26 +16,43 @@ constexpr int minimumSilenceMs = 5; // event-loop timers are not finer than this
 constexpr int vanishLingerMs = 1000;
 constexpr int drainPollMs = 20;
 
+QString hexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' '));
+}
+
 } // namespace
 
-Simulator::Simulator(PtyPort &port, SensorModel &model, const ServeOptions &options,
-                     QObject *parent)
-    : QObject(parent), port_(port), model_(model), options_(options),
-      readNotifier_(port.readDescriptor(), QSocketNotifier::Read)
+Simulator::Simulator(PtyPort &port, SensorLine &line, const ServeOptions &options, QObject *parent)
+    : QObject(parent), port_(port), line_(line), options_(options)
 {
     clock_.start();
     silenceTimer_.setSingleShot(true);
     silenceTimer_.setTimerType(Qt::PreciseTimer);
     sendTimer_.setSingleShot(true);
     sendTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&readNotifier_, &QSocketNotifier::activated, this, &Simulator::receive);
     connect(&silenceTimer_, &QTimer::timeout, this, &Simulator::lineWentQuiet);
     connect(&sendTimer_, &QTimer::timeout, this, &Simulator::sendDue);
+    resume();
 }
 
-int Simulator::wireTimeMs(int bytes) const
+void Simulator::resume()
 {
-    const qint32 rate = model_.lineRate();
+    framer_.clear();
+    framer_.takeDropped();
+    outgoing_.clear();
+    vanishing_ = false;
+    readNotifier_ =
+        std::make_unique<QSocketNotifier>(port_.readDescriptor(), QSocketNotifier::Read);
+    connect(readNotifier_.get(), &QSocketNotifier::activated, this, &Simulator::receive);
+    if (requests_ > 0)
+        log(QStringLiteral("back on %1").arg(port_.terminalPath()));
+}
+
+int Simulator::wireTimeMs(int bytes, qint32 rate) const
+{
+    if (rate <= 0)
+        return 0;
     return int((qint64(bytes) * bitsPerCharacter * 1000 + rate - 1) / rate);
 }
 
@@ -56,15 +73,21 @@ void Simulator::receive()
     if (bytes.isEmpty())
         return;
     log(QStringLiteral("rx ") + toHexText(bytes).trimmed());
-    const qint32 terminalRate = port_.terminalRate();
-    if (terminalRate != model_.lineRate()) {
-        // What arrives at another rate is noise to the sensor, and so is a frame it lands in.
-        framer_.clear();
-        log(QStringLiteral("received at %1 baud, sensor at %2: no answer")
-                .arg(terminalRate)
-                .arg(model_.lineRate()));
-        return;
+    const LineSettings settings = port_.lineSettings();
+    if (!line_.anyUnderstands(settings)) {
+        // What arrives with other line settings is noise to the sensors; it is still framed, so
+        // that the request log shows what the tool sent.
+        log(QStringLiteral("received at %1, %2: no answer")
+                .arg(settings.text(), line_.ratesText()));
     }
+    // Bytes sent with other settings than the pending ones end what was pending.
+    if (framer_.pendingBytes() > 0 && settings != framedAt_) {
+        silenceTimer_.stop();
+        lineWentQuiet();
+        if (vanishing_)
+            return;
+    }
+    framedAt_ = settings;
     framer_.append(bytes);
     while (std::optional<Request> request = framer_.next()) {
         serve(*request);
@@ -72,7 +95,7 @@ void Simulator::receive()
             return;
     }
     reportDropped();
-    const int silenceMs = qMax(minimumSilenceMs, wireTimeMs(silenceCharacters));
+    const int silenceMs = qMax(minimumSilenceMs, wireTimeMs(silenceCharacters, framedAt_.baud));
     if (framer_.pendingBytes() > 0)
         silenceTimer_.start(silenceMs);
     else
@@ -94,15 +117,18 @@ void Simulator::lineWentQuiet()
 
 void Simulator::reportDropped()
 {
-    if (const int dropped = framer_.takeDroppedCount())
-        log(QStringLiteral("dropped %1 byte(s) that start no valid request").arg(dropped));
+    const QByteArray dropped = framer_.takeDropped();
+    if (!dropped.isEmpty())
+        log(QStringLiteral("noise [%1]: no frame starts there").arg(hexText(dropped)));
 }
 
 void Simulator::serve(const Request &request)
 {
     ++requests_;
-    const Exchange exchange = model_.handle(request);
-    log(QStringLiteral("request %1: %2").arg(requests_).arg(exchange.note));
+    const LineExchange exchange = line_.handle(request, framedAt_);
+    log(QStringLiteral("request %1 [%2] at %3: %4")
+            .arg(requests_)
+            .arg(hexText(request.bytes), framedAt_.text(), exchange.note));
 
     const qint64 nowMs = clock_.elapsed();
     if (!exchange.reply.isEmpty()) {
@@ -111,25 +137,26 @@ void Simulator::serve(const Request &request)
         if (!shaped.faults.isEmpty())
             log(QStringLiteral("reply %1 %2").arg(replies_).arg(shaped.faults));
         if (shaped.dropped) {
-            if (exchange.lineRateAfterReply)
-                enqueue({}, nowMs, exchange.lineRateAfterReply);
+            if (!exchange.rateChanges.empty())
+                enqueue({}, nowMs, exchange.rateChanges);
         } else {
-            const qint64 dueMs = nowMs + wireTimeMs(request.bytes.size() + exchange.reply.size()) +
-                                 options_.processingMs + shaped.extraDelayMs;
+            const qint64 dueMs =
+                nowMs + wireTimeMs(request.bytes.size() + exchange.reply.size(), framedAt_.baud) +
+                options_.processingMs + shaped.extraDelayMs;
             if (shaped.secondPart.isEmpty()) {
-                enqueue(shaped.firstPart, dueMs, exchange.lineRateAfterReply);
+                enqueue(shaped.firstPart, dueMs, exchange.rateChanges);
             } else {
-                enqueue(shaped.firstPart, dueMs, 0);
-                enqueue(shaped.secondPart, dueMs + shaped.pauseMs, exchange.lineRateAfterReply);
+                enqueue(shaped.firstPart, dueMs, {});
+                enqueue(shaped.secondPart, dueMs + shaped.pauseMs, exchange.rateChanges);
             }
         }
-    } else if (exchange.lineRateAfterReply) {
-        enqueue({}, nowMs, exchange.lineRateAfterReply);
+    } else if (!exchange.rateChanges.empty()) {
+        enqueue({}, nowMs, exchange.rateChanges);
     }
 
-    if (options_.vanishAfter > 0 && requests_ >= options_.vanishAfter) {
+    if (options_.vanishAfter > 0 && requests_ == options_.vanishAfter) {
         vanishing_ = true;
-        readNotifier_.setEnabled(false);
+        readNotifier_->setEnabled(false);
         silenceTimer_.stop();
         if (outgoing_.empty())
             vanishWhenRead(QDeadlineTimer(vanishLingerMs));
@@ -141,6 +168,7 @@ void Simulator::vanishWhenRead(QDeadlineTimer deadline)
     QTimer::singleShot(drainPollMs, this, [this, deadline] {
         if (port_.unreadBytes() == 0 || deadline.hasExpired()) {
             log(QStringLiteral("vanishing"));
+            readNotifier_.reset();
             emit vanished();
         } else {
             vanishWhenRead(deadline);
@@ -148,11 +176,12 @@ void Simulator::vanishWhenRead(QDeadlineTimer deadline)
     });
 }
 
-void Simulator::enqueue(const QByteArray &bytes, qint64 dueMs, qint32 lineRateAfter)
+void Simulator::enqueue(const QByteArray &bytes, qint64 dueMs,
+                        const std::vector<RateChange> &changes)
 {
     // One reply at a time on the line, in the order of the requests.
     lastDueMs_ = qMax(dueMs, lastDueMs_);
-    outgoing_.push_back({bytes, lastDueMs_, lineRateAfter});
+    outgoing_.push_back({bytes, lastDueMs_, changes});
     if (!sendTimer_.isActive())
         sendTimer_.start(int(qMax<qint64>(0, outgoing_.front().dueMs - clock_.elapsed())));
 }
@@ -168,9 +197,11 @@ void Simulator::sendDue()
             if (written < out.bytes.size())
                 log(QStringLiteral("line full, %1 byte(s) lost").arg(out.bytes.size() - written));
         }
-        if (out.lineRateAfter) {
-            model_.setLineRate(out.lineRateAfter);
-            log(QStringLiteral("line rate now %1").arg(out.lineRateAfter));
+        for (const RateChange &change : out.rateChanges) {
+            line_.sensor(change.sensor).setLineRate(change.rate);
+            log(QStringLiteral("line rate now %1").arg(change.rate) +
+                (line_.size() > 1 ? QStringLiteral(" (sensor %1)").arg(change.sensor + 1)
+                                  : QString()));
         }
     }
     if (!outgoing_.empty())

@@ -1,6 +1,7 @@
 #include "simulatorprocess.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 
 namespace {
 constexpr int stopTimeoutMs = 3000;
@@ -29,6 +30,37 @@ bool SimulatorProcess::start(int timeoutMs)
     }
     ptyPath_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
     return !ptyPath_.isEmpty();
+}
+
+QString SimulatorProcess::waitForNextPath(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!process_.canReadLine()) {
+        if (deadline.hasExpired() || !process_.waitForReadyRead(int(deadline.remainingTime())))
+            return {};
+    }
+    ptyPath_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    return ptyPath_;
+}
+
+QByteArrayList SimulatorProcess::requests()
+{
+    static const QRegularExpression line(QStringLiteral(" request \\d+ \\[([0-9a-f ]*)\\]"));
+    QByteArrayList found;
+    QRegularExpressionMatchIterator matches = line.globalMatch(QString::fromLatin1(log()));
+    while (matches.hasNext())
+        found.append(QByteArray::fromHex(matches.next().captured(1).toLatin1()));
+    return found;
+}
+
+QByteArray SimulatorProcess::received()
+{
+    static const QRegularExpression line(QStringLiteral(" rx ([0-9a-f ]*)\n"));
+    QByteArray bytes;
+    QRegularExpressionMatchIterator matches = line.globalMatch(QString::fromLatin1(log()));
+    while (matches.hasNext())
+        bytes += QByteArray::fromHex(matches.next().captured(1).toLatin1());
+    return bytes;
 }
 
 QByteArray SimulatorProcess::log()

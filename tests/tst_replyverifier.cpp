@@ -31,34 +31,33 @@ void TestReplyVerifier::verify_data()
 
     QTest::newRow("read at unit 0, answered by unit 1")
         << QByteArray(measurementAtZero) << QByteArray(measurementReply) << "ok" << 0;
-    QTest::newRow("read at unit 1") << QByteArray(measurementAtOne) << QByteArray(measurementReply)
-                                    << "ok" << 0;
+    QTest::newRow("read at unit 1")
+        << QByteArray(measurementAtOne) << QByteArray(measurementReply) << "ok" << 0;
     QTest::newRow("answer from unit 5 to unit 1")
         << QByteArray("010300000001840a") << QByteArray("05030200058987") << "wrong-unit" << 0;
     QTest::newRow("answer from unit 5 to unit 0")
         << QByteArray("00030000000185db") << QByteArray("05030200058987") << "ok" << 0;
     QTest::newRow("read answered from unit 0")
         << QByteArray(measurementAtZero) << QByteArray("0083029131") << "wrong-unit" << 0;
-    QTest::newRow("last CRC byte changed") << QByteArray(measurementAtOne)
-                                           << QByteArray("010308007801c2031500000451")
-                                           << "bad-crc" << 0;
+    QTest::newRow("last CRC byte changed")
+        << QByteArray(measurementAtOne) << QByteArray("010308007801c2031500000451") << "bad-crc"
+        << 0;
     QTest::newRow("function 4 to a function-3 read")
         << QByteArray(measurementAtOne) << QByteArray("010400b40004b1ef") << "wrong-function" << 0;
-    QTest::newRow("two registers for four") << QByteArray(measurementAtOne)
-                                            << QByteArray("010304007801c2fa2b") << "wrong-count"
-                                            << 0;
+    QTest::newRow("two registers for four")
+        << QByteArray(measurementAtOne) << QByteArray("010304007801c2fa2b") << "wrong-count" << 0;
     QTest::newRow("exception 02") << QByteArray(measurementAtZero) << QByteArray("018302c0f1")
                                   << "exception" << 2;
-    QTest::newRow("exception 07, unnamed") << QByteArray(measurementAtZero)
-                                           << QByteArray("01830700f2") << "exception" << 7;
-    QTest::newRow("two bytes") << QByteArray(measurementAtZero) << QByteArray("0103")
-                               << "bad-frame" << 0;
-    QTest::newRow("echo at unit 0") << QByteArray("000600ac28f6d67c")
-                                    << QByteArray("000600ac28f6d67c") << "ok" << 0;
-    QTest::newRow("echo from unit 1") << QByteArray("000600ac28f6d67c")
-                                      << QByteArray("010600ac28f6d7ad") << "ok" << 0;
-    QTest::newRow("echo of another value") << QByteArray("000600ac28f6d67c")
-                                           << QByteArray("000600ac28f5967d") << "wrong-echo" << 0;
+    QTest::newRow("exception 07, unnamed")
+        << QByteArray(measurementAtZero) << QByteArray("01830700f2") << "exception" << 7;
+    QTest::newRow("two bytes") << QByteArray(measurementAtZero) << QByteArray("0103") << "bad-frame"
+                               << 0;
+    QTest::newRow("echo at unit 0")
+        << QByteArray("000600ac28f6d67c") << QByteArray("000600ac28f6d67c") << "ok" << 0;
+    QTest::newRow("echo from unit 1")
+        << QByteArray("000600ac28f6d67c") << QByteArray("010600ac28f6d7ad") << "ok" << 0;
+    QTest::newRow("echo of another value")
+        << QByteArray("000600ac28f6d67c") << QByteArray("000600ac28f5967d") << "wrong-echo" << 0;
     QTest::newRow("multiple write answered")
         << QByteArray("001000c300020401050064ab00") << QByteArray("011000c30002b1f4") << "ok" << 0;
     QTest::newRow("multiple write, one register answered")
@@ -67,22 +66,26 @@ void TestReplyVerifier::verify_data()
     QTest::newRow("multiple write, other register answered")
         << QByteArray("001000c300020401050064ab00") << QByteArray("011000c5000251f5")
         << "wrong-echo" << 0;
-    QTest::newRow("native device ID")
-        << QByteArray(deviceInfoQuery)
-        << QByteArray("aaa6000000000000202401070000000000" "4cab")
-        << "ok" << 0;
-    QTest::newRow("native checksum off by one")
-        << QByteArray(deviceInfoQuery) << QByteArray("aaa6000000000000202401070000000000" "4dab")
-        << "bad-checksum" << 0;
-    QTest::newRow("native tail wrong")
-        << QByteArray(deviceInfoQuery) << QByteArray("aaa6000000000000202401070000000000" "4cac")
-        << "bad-frame" << 0;
+    QTest::newRow("native device ID") << QByteArray(deviceInfoQuery)
+                                      << QByteArray("aaa6000000000000202401070000000000"
+                                                    "4cab")
+                                      << "ok" << 0;
+    QTest::newRow("native checksum off by one") << QByteArray(deviceInfoQuery)
+                                                << QByteArray("aaa6000000000000202401070000000000"
+                                                              "4dab")
+                                                << "bad-checksum" << 0;
+    QTest::newRow("native tail wrong") << QByteArray(deviceInfoQuery)
+                                       << QByteArray("aaa6000000000000202401070000000000"
+                                                     "4cac")
+                                       << "bad-frame" << 0;
     QTest::newRow("native firmware to a device-ID query")
-        << QByteArray(deviceInfoQuery) << QByteArray("aab5000000000000202401070000000000" "4cab")
+        << QByteArray(deviceInfoQuery)
+        << QByteArray("aab5000000000000202401070000000000"
+                      "4cab")
         << "wrong-function" << 0;
-    QTest::newRow("native 18 bytes") << QByteArray(deviceInfoQuery)
-                                     << QByteArray("aaa600000000000020240107000000004cab")
-                                     << "bad-frame" << 0;
+    QTest::newRow("native 18 bytes")
+        << QByteArray(deviceInfoQuery) << QByteArray("aaa600000000000020240107000000004cab")
+        << "bad-frame" << 0;
 }
 
 void TestReplyVerifier::verify()
@@ -106,13 +109,13 @@ void TestReplyVerifier::expectedLength_data()
     QTest::newRow("read, unit only") << QByteArray(measurementAtZero) << QByteArray("01") << 0;
     QTest::newRow("read, no count yet") << QByteArray(measurementAtZero) << QByteArray("0103") << 0;
     QTest::newRow("read of 8 bytes") << QByteArray(measurementAtZero) << QByteArray("010308") << 13;
-    QTest::newRow("read of 255 bytes") << QByteArray(measurementAtZero) << QByteArray("0103ff")
-                                       << 260;
+    QTest::newRow("read of 255 bytes")
+        << QByteArray(measurementAtZero) << QByteArray("0103ff") << 260;
     QTest::newRow("exception") << QByteArray(measurementAtZero) << QByteArray("0183") << 5;
     QTest::newRow("other function") << QByteArray(measurementAtZero) << QByteArray("0104") << -1;
     QTest::newRow("single write") << QByteArray("000600ac28f6d67c") << QByteArray("0006") << 8;
-    QTest::newRow("multiple write") << QByteArray("001000c300020401050064ab00")
-                                    << QByteArray("0110") << 8;
+    QTest::newRow("multiple write")
+        << QByteArray("001000c300020401050064ab00") << QByteArray("0110") << 8;
     QTest::newRow("native, nothing yet") << QByteArray(deviceInfoQuery) << QByteArray() << 19;
 }
 
@@ -121,8 +124,9 @@ void TestReplyVerifier::expectedLength()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, received);
     QFETCH(int, length);
-    QCOMPARE(reply::expectedReplyLength(QByteArray::fromHex(request), QByteArray::fromHex(received)),
-             length);
+    QCOMPARE(
+        reply::expectedReplyLength(QByteArray::fromHex(request), QByteArray::fromHex(received)),
+        length);
 }
 
 void TestReplyVerifier::outcomeNamesAreDistinct()

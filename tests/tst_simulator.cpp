@@ -1,14 +1,17 @@
 #include "faultplan.h"
 #include "requestframer.h"
+#include "sensorline.h"
 #include "sensormodel.h"
 #include "simulatorprocess.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -68,6 +71,19 @@ public:
         settings.c_cflag |= CLOCAL | CREAD;
         cfsetispeed(&settings, speed);
         cfsetospeed(&settings, speed);
+        return tcsetattr(fd_, TCSANOW, &settings) == 0;
+    }
+
+    // Raw, at speed, with extra control and input flags such as CSTOPB, PARODD or INPCK.
+    bool setLine(speed_t speed, tcflag_t controlFlags, tcflag_t inputFlags)
+    {
+        termios settings{};
+        if (!setSpeed(speed) || tcgetattr(fd_, &settings) != 0)
+            return false;
+        settings.c_cflag &= ~(CSTOPB | PARENB | PARODD | CMSPAR);
+        settings.c_iflag &= ~INPCK;
+        settings.c_cflag |= controlFlags;
+        settings.c_iflag |= inputFlags;
         return tcsetattr(fd_, TCSANOW, &settings) == 0;
     }
 
@@ -152,6 +168,18 @@ private slots:
     void splitsReplyIntoTwoWrites();
     void vanishesAfterRequests();
     void refusesBadOption();
+
+    void collisions_data();
+    void collisions();
+    void collisionsNeverPassForAFrame();
+    void unitNoiseIsSeededAndSpread();
+    void lineSettingsGate_data();
+    void lineSettingsGate();
+    void fourSensorsOnOneLine();
+    void requestLogShowsEveryRequest();
+    void returnsAfterVanishing();
+    void refusesBadSensorOptions_data();
+    void refusesBadSensorOptions();
 };
 
 void SimulatorTest::framing_data()
@@ -181,6 +209,16 @@ void SimulatorTest::framing_data()
         << hex("011000000001ff") + addressQuery << QByteArrayList{} << QByteArrayList{addressQuery};
     QTest::newRow("native header delays a request until quiet")
         << hex("aa") + addressQuery << QByteArrayList{} << QByteArrayList{addressQuery};
+    const QByteArray mei = hex("012b0e01007077");
+    QTest::newRow("read input registers, length of function 4")
+        << hex("010400000001") + hex("31ca") << QByteArrayList{hex("01040000000131ca")}
+        << QByteArrayList{};
+    QTest::newRow("unknown length: all of it, once its CRC holds")
+        << hex("ff") + mei << QByteArrayList{mei} << QByteArrayList{};
+    QTest::newRow("unknown length, incomplete: dropped when quiet")
+        << mei.left(5) << QByteArrayList{} << QByteArrayList{};
+    QTest::newRow("unknown function before a request is garbage")
+        << hex("0141") + addressQuery << QByteArrayList{addressQuery} << QByteArrayList{};
     QTest::newRow("native frame with wrong checksum") << hex("aaa6000000000000000000000000000000"
                                                              "01ab")
                                                       << QByteArrayList{} << QByteArrayList{};
@@ -296,6 +334,22 @@ void SimulatorTest::answers_data()
     QTest::newRow("work mode 4") << hex("000600a604006af8") << hex("0186030261");
     QTest::newRow("address 0") << hex("000600000000881b") << hex("0186030261");
     QTest::newRow("calibration sign 2") << hex("001000c300020402050064ab44") << hex("0190030c01");
+    // A conformant slave: unsupported functions get exception 01, ranges past 0xffff 02.
+    QTest::newRow("function 4 to unit 1: exception 01")
+        << hex("01040000000131ca") << hex("01840182c0");
+    QTest::newRow("function 7, four bytes") << hex("00074072") << hex("0187018230");
+    QTest::newRow("function 15, by its byte count")
+        << hex("000f000000080101fe99") << hex("018f0185f0");
+    QTest::newRow("function 23, by its byte count")
+        << hex("0017000000010000000102000ad628") << hex("0197018ff0");
+    QTest::newRow("function 43, by its CRC") << hex("002b0e01004db7") << hex("01ab019ef0");
+    QTest::newRow("function 4 to another unit: no answer")
+        << hex("02040000000131f9") << QByteArray();
+    QTest::newRow("function 4 with a bad CRC: no answer")
+        << hex("01040000000131cb") << QByteArray();
+    QTest::newRow("read past 0xffff: exception 02") << hex("0003ffff0002c5fe") << hex("018302c0f1");
+    QTest::newRow("write past 0xffff: exception 02")
+        << hex("0010ffff000204000100022da2") << hex("019002cdc1");
 }
 
 void SimulatorTest::answers()
@@ -649,6 +703,247 @@ void SimulatorTest::refusesBadOption()
     QVERIFY(simulator.waitForExit(answerTimeoutMs));
     QCOMPARE(simulator.exitCode(), 2);
     QVERIFY(simulator.log().contains("--baud"));
+}
+
+void SimulatorTest::collisions_data()
+{
+    QTest::addColumn<QString>("sensors"); // address/rate of each
+    QTest::addColumn<QString>("line");    // rate and data bits, parity, stop bits
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("onTheLine");
+    QTest::addColumn<int>("answering");
+
+    const QString two = QStringLiteral("1/9600 2/9600");
+    const QString at9600 = QStringLiteral("9600 8N1");
+    QTest::newRow("unit 0, units 1 and 2: answers ANDed")
+        << two << at9600 << addressQuery << hex("00030200007984") << 2;
+    QTest::newRow("unit 0, one address twice: CRC broken")
+        << "1/9600 1/9600" << at9600 << addressQuery << hex("01030200017985") << 2;
+    QTest::newRow("unit 0 write: two echoes, CRC broken")
+        << two << at9600 << hex("00060000000a081c") << hex("00060000000a081d") << 2;
+    QTest::newRow("unit 1 shared by two of three")
+        << "1/9600 2/9600 1/9600" << at9600 << hex("010300000001840a") << hex("01030200017985")
+        << 2;
+    QTest::newRow("sensor 2 at another rate")
+        << "1/9600 2/19200" << at9600 << addressQuery << addressReply << 1;
+    QTest::newRow("rate of no sensor") << two << "4800 8N1" << addressQuery << QByteArray() << 0;
+    QTest::newRow("even parity") << two << "9600 8E1" << addressQuery << QByteArray() << 0;
+    QTest::newRow("7 data bits") << two << "9600 7N1" << addressQuery << QByteArray() << 0;
+    QTest::newRow("2 stop bits") << two << "9600 8N2" << addressQuery << QByteArray() << 0;
+}
+
+void SimulatorTest::collisions()
+{
+    QFETCH(QString, sensors);
+    QFETCH(QString, line);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, onTheLine);
+    QFETCH(int, answering);
+
+    std::vector<SensorModel> models;
+    for (const QString &sensor : sensors.split(QLatin1Char(' '))) {
+        SensorSettings settings;
+        settings.address = quint8(sensor.section(QLatin1Char('/'), 0, 0).toInt());
+        settings.lineRate = sensor.section(QLatin1Char('/'), 1, 1).toInt();
+        models.emplace_back(settings);
+    }
+    SensorLine sensorLine(std::move(models));
+    const QString format = line.section(QLatin1Char(' '), 1, 1);
+    const LineSettings settings{line.section(QLatin1Char(' '), 0, 0).toInt(),
+                                format[0].digitValue(), format[1].toLatin1(),
+                                format[2].digitValue()};
+    const LineExchange exchange = sensorLine.handle({FrameKind::Modbus, request}, settings);
+    QCOMPARE(exchange.reply.toHex(' '), onTheLine.toHex(' '));
+    QCOMPARE(exchange.answering, answering);
+    QCOMPARE(holdsValidFrame(exchange.reply), answering == 1);
+}
+
+void SimulatorTest::collisionsNeverPassForAFrame()
+{
+    const QByteArray nativeInfo = hex("aaa6000000000000202401070000000000"
+                                      "4cab");
+    QVERIFY(holdsValidFrame(hex("ff") + addressReply + hex("00")) && holdsValidFrame(nativeInfo));
+    QVERIFY(!holdsValidFrame(collide({nativeInfo, nativeInfo})));
+
+    // Near copies of one answer, and random bytes: no run of the mix is a frame.
+    QRandomGenerator random(11);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray near = addressReply, noise(random.bounded(4, 40), '\0');
+        near[random.bounded(near.size())] = char(random.bounded(256));
+        for (char &byte : noise)
+            byte = char(random.bounded(256));
+        const QByteArray mix = collide({addressReply, near, round % 2 ? noise : near});
+        QVERIFY2(!holdsValidFrame(mix), mix.toHex(' ').constData());
+    }
+}
+
+void SimulatorTest::unitNoiseIsSeededAndSpread()
+{
+    UnitNoise noise;
+    noise.standardDeviation[1] = 5.0; // ug/m3: 50 tenths on PM2.5
+    SensorModel model, again;
+    model.setUnitNoise(noise);
+    again.setUnitNoise(noise);
+    constexpr int reads = 400;
+    double sum = 0, squares = 0;
+    for (int i = 0; i < reads; ++i) {
+        QCOMPARE(answer(model, hex("000302b40001c445")), answer(again, hex("000302b40001c445")));
+        sum += model.measurement(2).pm25Tenths;
+        squares += qPow(model.measurement(2).pm25Tenths, 2);
+        QCOMPARE(model.measurement(1).pm25Tenths, quint16(120));
+    }
+    const double mean = sum / reads, deviation = std::sqrt(squares / reads - mean * mean);
+    QVERIFY2(qAbs(mean - 135) < 8 && qAbs(deviation - 50) < 8,
+             qPrintable(QStringLiteral("mean %1, deviation %2").arg(mean).arg(deviation)));
+}
+
+void SimulatorTest::lineSettingsGate_data()
+{
+    QTest::addColumn<uint>("control");
+    QTest::addColumn<uint>("input");
+    QTest::addColumn<QByteArray>("logged");
+
+    QTest::newRow("2 stop bits") << uint(CSTOPB) << 0u << QByteArray("at 9600 baud 8N2");
+    QTest::newRow("odd parity") << uint(PARENB | PARODD) << 0u << QByteArray("at 9600 baud 8O1");
+    QTest::newRow("even parity, checked as libmodbus does")
+        << uint(PARENB) << uint(INPCK) << QByteArray("at 9600 baud 8E1");
+    QTest::newRow("mark parity") << uint(PARENB | CMSPAR | PARODD) << 0u
+                                 << QByteArray("at 9600 baud 8M1");
+}
+
+void SimulatorTest::lineSettingsGate()
+{
+    QFETCH(uint, control);
+    QFETCH(uint, input);
+    QFETCH(QByteArray, logged);
+
+    SimulatorProcess simulator({QStringLiteral("--verbose")});
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    QVERIFY(terminal.setLine(B9600, control, input));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(1, silenceTimeoutMs), QByteArray());
+    QTRY_VERIFY(simulator.log().contains("received " + logged));
+
+    QVERIFY(terminal.setLine(B9600, 0, 0));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(addressReply.size(), answerTimeoutMs).toHex(' '),
+             addressReply.toHex(' '));
+}
+
+void SimulatorTest::fourSensorsOnOneLine()
+{
+    // Sensor 1: unit 1 at 9600; sensor 2: unit 2 at 9600; sensor 3: unit 1 at 19200; sensor 4:
+    // native at 4800, with the fourth default device ID.
+    SimulatorProcess simulator(QStringLiteral("--sensor --address 2 --sensor --baud 19200 "
+                                              "--sensor --protocol native --baud 4800")
+                                   .split(QLatin1Char(' ')));
+    QVERIFY(simulator.start());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    struct Step
+    {
+        speed_t speed;
+        const char *request;
+        const char *reply;
+    };
+    const Step steps[] = {
+        {B9600, "010300000001840a", "01030200017984"},
+        {B9600, "0203000000018439", "02030200027d85"},
+        {B9600, "00030000000185db", "00030200007984"},  // sensors 1 and 2 collide
+        {B19200, "010300000001840a", "01030200017984"}, // sensor 3
+        {B19200, "0203000000018439", ""},
+        {B9600, "02060000000549fa", "02060000000549fa"}, // sensor 2 to unit 5
+        {B9600, "050300000001858e", "05030200058987"},
+        {B19200, "010600cd000299f4", "010600cd000299f4"}, // sensor 3 to 4800
+        {B19200, "010300000001840a", ""},
+        {B4800, "010300000001840a", "01030200017984"},
+        {B4800, "aaa600000000000000000000000000000000ab", "aaa60000000000002024010a00000000004fab"},
+        {B9600, "00030000000185db", "01030200010984"}, // sensors 1 and 2 (unit 5) collide
+    };
+    for (const Step &step : steps) {
+        QVERIFY(terminal.setSpeed(step.speed));
+        QVERIFY(terminal.send(hex(step.request)));
+        const QByteArray expected = hex(step.reply);
+        const QByteArray got =
+            terminal.receive(expected.isEmpty() ? 1 : expected.size(),
+                             expected.isEmpty() ? silenceTimeoutMs : answerTimeoutMs);
+        QCOMPARE(got.toHex(' '), expected.toHex(' '));
+    }
+}
+
+void SimulatorTest::requestLogShowsEveryRequest()
+{
+    SimulatorProcess simulator({QStringLiteral("--verbose")});
+    QVERIFY(simulator.start());
+    QVERIFY(simulator.requests().isEmpty());
+    Terminal terminal;
+    QVERIFY(terminal.open(simulator.ptyPath(), B9600));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(addressReply.size(), answerTimeoutMs).size(), addressReply.size());
+    QVERIFY(terminal.send(hex("ff")));
+    QTRY_VERIFY(simulator.log().contains("noise [ff]"));
+    QVERIFY(terminal.setSpeed(B4800));
+    QVERIFY(terminal.send(addressQuery));
+    QTRY_COMPARE(simulator.requests(), (QByteArrayList{addressQuery, addressQuery}));
+    QCOMPARE(simulator.received(), addressQuery + hex("ff") + addressQuery);
+    QVERIFY(simulator.log().contains("request 2 [00 03 00 00 00 01 85 db] at 4800 baud 8N1: "
+                                     "not understood"));
+}
+
+void SimulatorTest::returnsAfterVanishing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("sensor"));
+    SimulatorProcess simulator({QStringLiteral("--vanish-after"), QStringLiteral("1"),
+                                QStringLiteral("--return-after"), QStringLiteral("300"),
+                                QStringLiteral("--link"), link});
+    QVERIFY(simulator.start());
+    const QByteArray toA = hex("00060000000a081c");
+    {
+        Terminal terminal;
+        QVERIFY(terminal.open(link, B9600));
+        QVERIFY(terminal.send(toA));
+        QCOMPARE(terminal.receive(toA.size(), answerTimeoutMs).toHex(' '), toA.toHex(' '));
+        QVERIFY(terminal.waitForHangUp(answerTimeoutMs));
+    }
+    const QString path = simulator.waitForNextPath(3000);
+    QVERIFY(!path.isEmpty());
+    QCOMPARE(QFile::symLinkTarget(link), path);
+    Terminal terminal;
+    QVERIFY(terminal.open(link, B9600));
+    QVERIFY(terminal.send(addressQuery));
+    QCOMPARE(terminal.receive(7, answerTimeoutMs).toHex(' '), hex("0a0302000a9d82").toHex(' '));
+    QVERIFY(simulator.isRunning());
+}
+
+void SimulatorTest::refusesBadSensorOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::newRow("line option after --sensor")
+        << QStringList{"--sensor", "--verbose"} << QByteArray("--verbose is an option of the line");
+    QTest::newRow("bad rate of sensor 2")
+        << QStringList{"--sensor", "--baud", "1234"} << QByteArray("--baud: 1234");
+    QTest::newRow("return without vanishing")
+        << QStringList{"--return-after", "100"} << QByteArray("--return-after: needs");
+    QTest::newRow("noise without a deviation")
+        << QStringList{"--unit-noise", "2"} << QByteArray("--unit-noise: '2'");
+}
+
+void SimulatorTest::refusesBadSensorOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+
+    SimulatorProcess simulator(arguments);
+    QVERIFY(!simulator.start());
+    QVERIFY(simulator.waitForExit(answerTimeoutMs));
+    QCOMPARE(simulator.exitCode(), 2);
+    QVERIFY2(simulator.log().contains(message), simulator.log().constData());
 }
 
 QTEST_GUILESS_MAIN(SimulatorTest)
