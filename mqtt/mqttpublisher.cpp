@@ -220,9 +220,11 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int result)
         mosquitto_disconnect(client);
         return;
     }
-    publisher->publishControl(publisher->statusTopic(), onlinePayload);
-    publisher->publishControl(publisher->infoTopic(), publisher->deviceInfoJson_);
     QMutexLocker lock(&publisher->mutex_);
+    // Back while finishing: finish() sends no second "offline" and a clean end leaves no will.
+    publisher->publishControlLocked(publisher->statusTopic(),
+                                    publisher->finishing_ ? offlinePayload : onlinePayload);
+    publisher->publishControlLocked(publisher->infoTopic(), publisher->deviceInfoJson_);
     publisher->connected_ = true;
     publisher->unreachableReported_ = false;
     const bool again = publisher->everConnected_;
@@ -289,10 +291,9 @@ void MqttPublisher::onLog(mosquitto *, void *self, int level, const char *text)
     publisher->lastLibraryError_ = QString::fromUtf8(text);
 }
 
-int MqttPublisher::publishControl(const QString &topic, const QByteArray &payload)
+// With mutex_ held, so the acknowledgement cannot be handled before the id is kept.
+int MqttPublisher::publishControlLocked(const QString &topic, const QByteArray &payload)
 {
-    // Held across the hand-over so the acknowledgement cannot be handled before the id is kept.
-    QMutexLocker lock(&mutex_);
     int messageId = 0;
     const int result = mosquitto_publish(client_, &messageId, topic.toUtf8().constData(),
                                          payload.size(), payload.constData(), atLeastOnce, true);
@@ -357,11 +358,8 @@ int MqttPublisher::finish(int waitMs)
     if (!networkThread_)
         return int(waitingSamples_.size());
     finishing_ = true;
-    const bool connected = connected_;
-    lock.unlock();
-    if (connected)
-        publishControl(statusTopic(), offlinePayload);
-    lock.relock();
+    if (connected_)
+        publishControlLocked(statusTopic(), offlinePayload);
     const QDeadlineTimer deadline(waitMs);
     while ((!waitingSamples_.empty() || !handedOverSamples_.isEmpty() ||
             !unacknowledgedControl_.isEmpty()) &&

@@ -97,7 +97,7 @@ private:
     void fail(MqttFailure failure, const QString &message);
     void postNotice(const QString &message);
     QString lastLibraryError() const;
-    int publishControl(const QString &topic, const QByteArray &payload);
+    int publishControlLocked(const QString &topic, const QByteArray &payload);
 
     const MqttSettings settings_;
     QString deviceId_;
