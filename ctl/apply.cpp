@@ -91,9 +91,18 @@ ExitCode runApply(Session &session)
                          {QStringLiteral("settings"), settingsJson}};
     if (result.failure.kind != ClientFailure::Kind::None) {
         // The table shows what was applied before the line failed; a second run completes it.
-        if (!session.options.json)
+        if (!session.options.json) {
             session.out.write(Output::table(rows));
-        return session.failed(result.failure, tr("apply"));
+            return session.failed(result.failure, tr("apply"));
+        }
+        const ExitCode code = exitCodeFor(result.failure);
+        session.out.diagnostic(tr("px8107ctl: apply: %1").arg(result.failure.text));
+        document.insert(QStringLiteral("error"),
+                        QJsonObject{{QStringLiteral("outcome"),
+                                     QLatin1String(reply::outcomeName(result.failure.outcome))},
+                                    {QStringLiteral("message"), result.failure.text},
+                                    {QStringLiteral("exit-code"), toInt(code)}});
+        return session.out.writeJson(document) ? code : ExitCode::OutputError;
     }
     const ExitCode written = session.finish(document, Output::table(rows));
     if (written != ExitCode::Success)

@@ -73,9 +73,12 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     addGlobalOptions(parser);
     command->addOptions(parser);
-    parser.addPositionalArgument(QLatin1String(command->name), QString(),
-                                 QLatin1String(command->name) + QLatin1Char(' ') +
-                                     QLatin1String(command->arguments));
+    const QString syntax = QLatin1String(command->arguments);
+    parser.addPositionalArgument(
+        QLatin1String(command->name),
+        syntax.isEmpty() ? tr("The command.")
+                         : tr("The command, then %1; px8107ctl keys lists the keys.").arg(syntax),
+        QLatin1String(command->name) + QLatin1Char(' ') + syntax);
     if (!parser.parse(commandArguments))
         return usageError(
             out, QStringLiteral("%1: %2").arg(QLatin1String(command->name), parser.errorText()));

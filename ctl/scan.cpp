@@ -1,8 +1,11 @@
 #include "ctl/commands.h"
 
+#include "commands/nativeframe.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <cmath>
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -90,13 +93,50 @@ ExitCode runScan(Session &session)
 
     QJsonArray found;
     QJsonArray errors;
-    QList<QStringList> rows{{tr("ADDRESS"), tr("RATE"), tr("PROTOCOL")}};
+    QList<QStringList> rows{{tr("ADDRESS"), tr("RATE"), tr("PROTOCOL"), tr("DEVICE ID")}};
+    const auto addFound = [&](std::optional<int> address, qint32 rate, const QString &protocol,
+                              const QString &deviceId) {
+        found.append(QJsonObject{
+            {QStringLiteral("address"), address ? QJsonValue(*address) : QJsonValue()},
+            {QStringLiteral("rate"), rate},
+            {QStringLiteral("protocol"), protocol},
+            {QStringLiteral("device-id"), deviceId.isEmpty() ? QJsonValue() : deviceId}});
+        rows << QStringList{address ? QString::number(*address) : QStringLiteral("-"),
+                            QString::number(rate), protocol, deviceId};
+    };
+    // False when the scan cannot go on.
+    const auto addFailure = [&](const ClientFailure &failure, qint32 rate,
+                                std::optional<int> address) {
+        if (failure.outcome == reply::Outcome::PortLost)
+            return false;
+        if (failure.outcome == reply::Outcome::Timeout)
+            return true;
+        const QString where = address ? tr("address %1").arg(*address) : tr("native protocol");
+        session.out.diagnostic(
+            tr("px8107ctl: scan: %1 baud, %2: %3").arg(rate).arg(where, failure.text));
+        errors.append(QJsonObject{
+            {QStringLiteral("address"), address ? QJsonValue(*address) : QJsonValue()},
+            {QStringLiteral("rate"), rate},
+            {QStringLiteral("outcome"), QLatin1String(reply::outcomeName(failure.outcome))},
+            {QStringLiteral("message"), failure.text},
+            {QStringLiteral("reply"), QString::fromLatin1(failure.reply.toHex())}});
+        return true;
+    };
+    const auto done = [&] {
+        return session.finish(
+            {{QStringLiteral("sensors"), found}, {QStringLiteral("errors"), errors}},
+            Output::table(rows));
+    };
+
     for (qint32 rate : *rates) {
         engine.setBaudRate(rate);
-        if (!session.options.timeoutGiven)
-            engine.setTimeoutMs(answerMarginMs +
-                                int(std::ceil(RequestEngine::wireMs(probeReplyBytes, rate) +
-                                              RequestEngine::silenceMs(rate))));
+        const auto sizeTimeout = [&](int replyBytes) {
+            if (!session.options.timeoutGiven)
+                engine.setTimeoutMs(answerMarginMs +
+                                    int(std::ceil(RequestEngine::wireMs(replyBytes, rate) +
+                                                  RequestEngine::silenceMs(rate))));
+        };
+        sizeTimeout(probeReplyBytes);
         for (int i = 0; i < addresses->size(); ++i) {
             const int address = addresses->at(i);
             session.out.progress(tr("scan: %1 baud, address %2 (%3 of %4), %5 found")
@@ -108,38 +148,27 @@ ExitCode runScan(Session &session)
             session.client.setUnit(quint8(address));
             const Answer<int> answer = session.client.probe();
             if (answer) {
-                found.append(QJsonObject{{QStringLiteral("address"), address},
-                                         {QStringLiteral("rate"), rate},
-                                         {QStringLiteral("protocol"), QStringLiteral("modbus")}});
-                rows << QStringList{QString::number(address), QString::number(rate),
-                                    QStringLiteral("modbus")};
+                addFound(address, rate, QStringLiteral("modbus"), QString());
                 if (first)
-                    return session.finish(
-                        {{QStringLiteral("sensors"), found}, {QStringLiteral("errors"), errors}},
-                        Output::table(rows));
-                continue;
-            }
-            const reply::Outcome outcome = answer.failure.outcome;
-            if (outcome == reply::Outcome::PortLost)
+                    return done();
+            } else if (!addFailure(answer.failure, rate, address)) {
                 return session.failed(answer.failure, tr("scan"));
-            if (outcome == reply::Outcome::Timeout)
-                continue;
-            session.out.diagnostic(tr("px8107ctl: scan: %1 baud, address %2: %3")
-                                       .arg(rate)
-                                       .arg(address)
-                                       .arg(answer.failure.text));
-            errors.append(QJsonObject{
-                {QStringLiteral("address"), address},
-                {QStringLiteral("rate"), rate},
-                {QStringLiteral("outcome"), QLatin1String(reply::outcomeName(outcome))},
-                {QStringLiteral("message"), answer.failure.text},
-                {QStringLiteral("reply"), QString::fromLatin1(answer.failure.reply.toHex())}});
+            }
+        }
+        // A sensor in its native protocol has no address: one device-ID query per rate.
+        sizeTimeout(native::frameSize);
+        session.out.progress(tr("scan: %1 baud, native protocol").arg(rate));
+        const Answer<QString> id = session.client.deviceId();
+        if (id) {
+            addFound(std::nullopt, rate, QStringLiteral("native"), *id);
+            if (first)
+                return done();
+        } else if (!addFailure(id.failure, rate, std::nullopt)) {
+            return session.failed(id.failure, tr("scan"));
         }
     }
     session.out.endProgress();
-    const ExitCode code =
-        session.finish({{QStringLiteral("sensors"), found}, {QStringLiteral("errors"), errors}},
-                       Output::table(rows));
+    const ExitCode code = done();
     if (code != ExitCode::Success || !found.isEmpty())
         return code;
     session.out.diagnostic(tr("px8107ctl: scan: no sensor answered"));

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QJsonValue>
+#include <algorithm>
 #include <iterator>
 
 namespace {

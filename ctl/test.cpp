@@ -22,7 +22,8 @@ QString tr(const char *text)
 }
 
 // Fills what the profile asks for; the first failed transaction ends the test.
-ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasurements &measured)
+ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasurements &measured,
+                      Output &out)
 {
     if (profile.selfCheck) {
         const Answer<int> selfCheck = client.get(*settings::find(QStringLiteral("self-check")));
@@ -45,7 +46,12 @@ ClientFailure measure(SensorClient &client, const EolProfile &profile, EolMeasur
     QElapsedTimer clock;
     clock.start();
     const SampleSchedule schedule(0, profile.intervalMs, profile.warmupSamples);
-    for (qint64 index = 0; index < schedule.keptIndex(profile.samples); ++index) {
+    const qint64 total = schedule.keptIndex(profile.samples);
+    for (qint64 index = 0; index < total; ++index) {
+        out.progress(tr("sample %1 of %2 (%3 for warm-up)")
+                         .arg(index + 1)
+                         .arg(total)
+                         .arg(profile.warmupSamples));
         const qint64 wait = schedule.waitMs(index, clock.elapsed());
         if (wait > 0) {
             QEventLoop loop;
@@ -132,7 +138,7 @@ ExitCode runTest(Session &session)
         return session.failed(identity.failure, tr("read device ID and firmware"));
     EolMeasurements measured;
     measured.firmware = identity->firmware;
-    const ClientFailure measureFailure = measure(session.client, profile, measured);
+    const ClientFailure measureFailure = measure(session.client, profile, measured, session.out);
     if (measureFailure.kind != ClientFailure::Kind::None)
         return session.failed(measureFailure, tr("measure"));
     EolResult result = evaluateEol(profile, measured);

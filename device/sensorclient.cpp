@@ -102,7 +102,7 @@ Answer<int> SensorClient::get(const settings::SettingKey &key)
         return modbusAnswer;
     }
     if (!key.isReadable())
-        return failed<int>(invalidValue(tr("%1 cannot be read; it is an action").arg(key.key)));
+        return failed<int>(invalidValue(tr("an action has nothing to read")));
     const QByteArray request = settings::readRequest(key);
     const Answer<RxBuffer> answer = read(request);
     if (!answer)
@@ -112,8 +112,7 @@ Answer<int> SensorClient::get(const settings::SettingKey &key)
         ClientFailure failure;
         failure.kind = ClientFailure::Kind::Reply;
         failure.outcome = reply::Outcome::BadFrame;
-        failure.text =
-            tr("%1: the sensor reported a value outside %2").arg(key.key, key.rangeText());
+        failure.text = tr("the sensor reported a value outside %1").arg(key.rangeText());
         failure.request = request;
         return failed<int>(failure);
     }
@@ -123,11 +122,10 @@ Answer<int> SensorClient::get(const settings::SettingKey &key)
 Answer<int> SensorClient::set(const settings::SettingKey &key, int value)
 {
     if (!key.isWritable())
-        return failed<int>(invalidValue(tr("%1 is a reading and cannot be set").arg(key.key)));
+        return failed<int>(invalidValue(tr("a reading cannot be set")));
     if (!isAllowed(key, value))
-        return failed<int>(
-            invalidValue(tr("%1: %2 is outside %3")
-                             .arg(key.key, settings::formatValue(key, value), key.rangeText())));
+        return failed<int>(invalidValue(
+            tr("%1 is outside %2").arg(settings::formatValue(key, value), key.rangeText())));
     const bool spansRegisters = registerInfo(key.reg).readCount > 1;
     RxBuffer current;
     if (key.sharesRegister() || spansRegisters) {
@@ -159,9 +157,9 @@ Answer<int> SensorClient::set(const settings::SettingKey &key, int value)
     if (*readBack != value) {
         ClientFailure failure;
         failure.kind = ClientFailure::Kind::Mismatch;
-        failure.text = tr("%1: wrote %2, the sensor reports %3")
-                           .arg(key.key, settings::formatValue(key, value),
-                                settings::formatValue(key, *readBack));
+        failure.text =
+            tr("wrote %1, the sensor reports %2")
+                .arg(settings::formatValue(key, value), settings::formatValue(key, *readBack));
         return failed<int>(failure);
     }
     return readBack;

@@ -21,7 +21,7 @@ struct ClientFailure
     Kind kind = Kind::None;
     reply::Outcome outcome = reply::Outcome::Ok;
     quint8 exceptionCode = 0;
-    QString text;
+    QString text; // what went wrong; the caller names the operation and the key
     QByteArray request;
     QByteArray reply;
 };

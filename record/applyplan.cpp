@@ -36,14 +36,14 @@ bool wantedSettings(const Snapshot &snapshot, const QStringList &only,
         if (!snapshot.settings.contains(name)) {
             error = settings::find(name)
                         ? tr("%1 is not in the settings file").arg(name)
-                        : tr("%1 is not a setting key (px8107ctl get --help lists them)").arg(name);
+                        : tr("%1 is not a setting key (px8107ctl keys lists them)").arg(name);
             return false;
         }
     }
     for (auto it = snapshot.settings.begin(); it != snapshot.settings.end(); ++it) {
         const settings::SettingKey *key = settings::find(it.key());
         if (!key) {
-            error = tr("%1 is not a setting key (px8107ctl get --help lists them)").arg(it.key());
+            error = tr("%1 is not a setting key (px8107ctl keys lists them)").arg(it.key());
             return false;
         }
         if (!isSnapshotKey(*key) && key->key != QLatin1String("rate")) {

@@ -5,13 +5,16 @@
 
 QString stableLinkFor(const QString &portPath)
 {
-    const QString target = QFileInfo(portPath).canonicalFilePath();
+    // A port may be named as QSerialPort takes it, without its directory ("ttyUSB0").
+    const QString path =
+        QDir::isAbsolutePath(portPath) ? portPath : QStringLiteral("/dev/") + portPath;
+    const QString target = QFileInfo(path).canonicalFilePath();
     if (target.isEmpty())
         return {};
     const QDir byId(QStringLiteral("/dev/serial/by-id"));
     for (const QFileInfo &link :
          byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
-        if (link.absoluteFilePath() != portPath && link.canonicalFilePath() == target)
+        if (link.absoluteFilePath() != path && link.canonicalFilePath() == target)
             return link.absoluteFilePath();
     return {};
 }

@@ -26,6 +26,7 @@ private slots:
     void badReplies();
     void scriptedReplies_data();
     void scriptedReplies();
+    void readBackThatDiffers();
     void badCommandLines_data();
     void badCommandLines();
     void unwritableOutput();
@@ -300,6 +301,28 @@ void CtlTest::scriptedReplies()
     QVERIFY2(err.contains(message), qPrintable(err));
 }
 
+void CtlTest::readBackThatDiffers()
+{
+    PtyPair peer;
+    QVERIFY(peer.isValid());
+    std::unique_ptr<QProcess> process(startCtl({"--port", peer.slavePath(), "--address", "1",
+                                                "--retries", "0", "set", "heater.temp-high=40"}));
+    const QByteArray read = QByteArray::fromHex("010300ac0001442b");
+    const QByteArray thresholds30AndMinus5 = QByteArray::fromHex("0103021efbf067");
+    QCOMPARE(peer.read(8, 10000), read);
+    QVERIFY(peer.write(thresholds30AndMinus5));
+    const QByteArray write = QByteArray::fromHex("010600ac28fb1668");
+    QCOMPARE(peer.read(8, 10000), write);
+    QVERIFY(peer.write(write));
+    QCOMPARE(peer.read(8, 10000), read);
+    QVERIFY(peer.write(thresholds30AndMinus5));
+    QVERIFY(process->waitForFinished(10000));
+    QCOMPARE(process->exitCode(), 1);
+    QVERIFY(process->readAllStandardOutput().isEmpty());
+    QVERIFY(process->readAllStandardError().contains(
+        "set heater.temp-high: wrote 40, the sensor reports 30"));
+}
+
 void CtlTest::badCommandLines_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -371,24 +394,32 @@ const QStringList threeSensors = {"--address", "1", "--baud", "9600", "--sensor"
 
 void CtlTest::scanFindsEverySensor_data()
 {
+    QTest::addColumn<QStringList>("line");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("sensors");
 
-    QTest::newRow("all") << QStringList{"--addresses", "1-10"}
-                         << R"([{"address":1,"rate":19200,"protocol":"modbus"},
-                                {"address":1,"rate":9600,"protocol":"modbus"},
-                                {"address":7,"rate":9600,"protocol":"modbus"}])";
-    QTest::newRow("first") << QStringList{"--addresses", "2-10", "--first"}
-                           << R"([{"address":7,"rate":9600,"protocol":"modbus"}])";
+    QTest::newRow("three sensors")
+        << threeSensors << QStringList{"--rates", "19200,9600", "--addresses", "1-10"}
+        << R"([{"address":1,"rate":19200,"protocol":"modbus","device-id":null},
+               {"address":1,"rate":9600,"protocol":"modbus","device-id":null},
+               {"address":7,"rate":9600,"protocol":"modbus","device-id":null}])";
+    QTest::newRow("first") << threeSensors
+                           << QStringList{"--rates", "19200,9600", "--addresses", "2-10", "--first"}
+                           << R"([{"address":7,"rate":9600,"protocol":"modbus","device-id":null}])";
+    QTest::newRow("one in its native protocol")
+        << QStringList{"--address", "3", "--sensor", "--protocol", "native", "--baud", "4800"}
+        << QStringList{"--rates", "4800,9600", "--addresses", "1-4"}
+        << R"([{"address":null,"rate":4800,"protocol":"native","device-id":"2024-0108"},
+               {"address":3,"rate":9600,"protocol":"modbus","device-id":null}])";
 }
 
 void CtlTest::scanFindsEverySensor()
 {
+    QFETCH(QStringList, line);
     QFETCH(QStringList, options);
     QFETCH(QString, sensors);
-    startSimulator(threeSensors);
-    const Run run = ctl(
-        QStringList{"--port", sim->ptyPath(), "--json", "scan", "--rates", "19200,9600"} + options);
+    startSimulator(line);
+    const Run run = ctl(QStringList{"--port", sim->ptyPath(), "--json", "scan"} + options);
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
     QCOMPARE(document.value("sensors").toArray(),
