@@ -93,10 +93,11 @@ ExitCode runApply(Session &session)
         // The table shows what was applied before the line failed; a second run completes it.
         if (!session.options.json) {
             session.out.write(Output::table(rows));
-            return session.failed(result.failure, tr("apply"));
+            return session.failed(result.failure, tr("apply %1").arg(result.failedKey->key));
         }
         const ExitCode code = exitCodeFor(result.failure);
-        session.out.diagnostic(tr("px8107ctl: apply: %1").arg(result.failure.text));
+        session.out.diagnostic(
+            tr("px8107ctl: apply %1: %2").arg(result.failedKey->key, result.failure.text));
         document.insert(QStringLiteral("error"),
                         QJsonObject{{QStringLiteral("outcome"),
                                      QLatin1String(reply::outcomeName(result.failure.outcome))},

@@ -53,6 +53,7 @@ ApplyResult applySettings(SensorClient &client, const QVector<WantedSetting> &wa
         const Answer<int> before = client.get(*row.key);
         if (!before) {
             result.failure = before.failure;
+            result.failedKey = row.key;
             return result;
         }
         row.before = *before;
@@ -79,6 +80,7 @@ ApplyResult applySettings(SensorClient &client, const QVector<WantedSetting> &wa
         } else {
             row.verdict = ApplyVerdict::Failed;
             result.failure = after.failure;
+            result.failedKey = row.key;
             return result;
         }
     }

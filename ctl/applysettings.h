@@ -29,6 +29,7 @@ struct ApplyResult
 {
     QVector<ApplyRow> rows;
     ClientFailure failure; // the transaction that stopped the run, kind None when none did
+    const settings::SettingKey *failedKey = nullptr;
     bool mismatch() const;
 };
 

@@ -145,7 +145,9 @@ ExitCode runTest(Session &session)
     if (!wanted.isEmpty()) {
         const ApplyResult applied = applySettings(session.client, wanted, false);
         if (applied.failure.kind != ClientFailure::Kind::None)
-            return session.failed(applied.failure, tr("apply %1").arg(profile.settingsFile));
+            return session.failed(
+                applied.failure,
+                tr("apply %1 from %2").arg(applied.failedKey->key, profile.settingsFile));
         result.checks += settingChecks(wanted, &applied);
     }
 

@@ -22,6 +22,18 @@ bool readFirstLine(const QString &path, QByteArray &line, QString &error)
     return true;
 }
 
+// A file left by a write that failed part-way (a full disk) ends inside a line; the next row
+// must not be glued to it.
+bool endsInsideLine(const QString &path, const QFileInfo &info)
+{
+    QFile existing(path);
+    if (!info.isFile() || info.size() == 0 || !existing.open(QIODevice::ReadOnly) ||
+        !existing.seek(info.size() - 1))
+        return false;
+    char last = 0;
+    return existing.getChar(&last) && last != '\n';
+}
+
 } // namespace
 
 bool RecordFile::open(const QString &path, const QByteArray &header, QString &error)
@@ -60,6 +72,8 @@ bool RecordFile::open(const QString &path, const QByteArray &header, QString &er
     }
     if (existingHeader.isEmpty())
         pendingHeader_ = header;
+    if (endsInsideLine(path, info))
+        pendingHeader_.prepend('\n');
     return true;
 }
 

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString stableLinkFor(const QString &portPath)
+QString stableLinkFor(const QString &portPath, const QString &linkDirectory)
 {
     // A port may be named as QSerialPort takes it, without its directory ("ttyUSB0").
     const QString path =
@@ -11,7 +11,7 @@ QString stableLinkFor(const QString &portPath)
     const QString target = QFileInfo(path).canonicalFilePath();
     if (target.isEmpty())
         return {};
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    const QDir byId(linkDirectory);
     for (const QFileInfo &link :
          byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
         if (link.absoluteFilePath() != path && link.canonicalFilePath() == target)

@@ -22,6 +22,8 @@ private slots:
     void setWritesAndConfirms();
     void setAddressThenReadAtIt();
     void setRateThenFollow();
+    void actionsAndSwitches_data();
+    void actionsAndSwitches();
     void badReplies_data();
     void badReplies();
     void scriptedReplies_data();
@@ -213,6 +215,55 @@ void CtlTest::setRateThenFollow()
     QVERIFY(searched.out.contains(QRegularExpression("rate +19200")));
 }
 
+void CtlTest::actionsAndSwitches_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<QByteArray>("frame"); // the write that does it
+    QTest::addColumn<QStringList>("check");
+    QTest::addColumn<QString>("checkOutput"); // a pattern in the check's output
+
+    QTest::newRow("sleep") << QStringList() << QStringList{"power=sleep"}
+                           << QByteArray("000600a2000029f9") << QStringList{"read"}
+                           << "avg +0.0 +0.0 +0\n";
+    QTest::newRow("wake") << QStringList() << QStringList{"power=wake"}
+                          << QByteArray("000600a20001e839") << QStringList{"read"}
+                          << "avg +13.0 +43.0 +730\n";
+    QTest::newRow("clean now") << QStringList() << QStringList{"clean.now=5"}
+                               << QByteArray("000600a900059838") << QStringList{"read"}
+                               << "avg +13.0";
+    QTest::newRow("heater on by hand")
+        << QStringList() << QStringList{"heater.mode=manual", "heater.on=on"}
+        << QByteArray("000600ab0001383b") << QStringList{"get", "heater.mode", "heater.on"}
+        << "heater.mode +manual\nheater.on +on\n";
+    QTest::newRow("factory reset")
+        << QStringList() << QStringList{"heater.temp-high=40", "factory-reset"}
+        << QByteArray("000600a5000159f8") << QStringList{"get", "heater.temp-high"}
+        << "heater.temp-high +30 ";
+    QTest::newRow("to native") << QStringList() << QStringList{"protocol=native"}
+                               << QByteArray("000600b10000d83c") << QStringList{"info"}
+                               << "protocol +native\naddress +-\ndevice-id +2024-0107\n";
+    QTest::newRow("back to Modbus")
+        << QStringList{"--protocol", "native"} << QStringList{"protocol=modbus"}
+        << QByteArray("000600b10003983d") << QStringList{"read"} << "avg +13.0";
+}
+
+void CtlTest::actionsAndSwitches()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, assignments);
+    QFETCH(QByteArray, frame);
+    QFETCH(QStringList, check);
+    QFETCH(QString, checkOutput);
+    startSimulator(simulator);
+    const Run set = ctl(QStringList{"--port", sim->ptyPath(), "set"} + assignments);
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QTRY_VERIFY(sim->requests().contains(QByteArray::fromHex(frame)));
+    const Run after = ctl(QStringList{"--port", sim->ptyPath()} + check);
+    QVERIFY2(after.exitCode == 0, qPrintable(after.err));
+    QVERIFY2(after.out.contains(QRegularExpression(checkOutput)), qPrintable(after.out));
+}
+
 void CtlTest::badReplies_data()
 {
     QTest::addColumn<QStringList>("simulatorFaults");
@@ -374,7 +425,7 @@ void CtlTest::badCommandLines()
     QVERIFY(run.out.isEmpty());
     // A request that did reach the simulator would be in its log by now: ctl has exited.
     sim->stop();
-    QVERIFY2(sim->requests().isEmpty(), sim->log().constData());
+    QVERIFY2(sim->received().isEmpty(), sim->log().constData());
 }
 
 void CtlTest::unwritableOutput()

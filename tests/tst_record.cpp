@@ -1,6 +1,7 @@
 #include "record/recordfile.h"
 #include "record/samplerow.h"
 #include "record/sampleschedule.h"
+#include "serial/portlink.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,11 +19,10 @@ private slots:
     void formats_data();
     void formats();
     void jsonNullsForMissingValues();
-    void appendKeepsOneHeader();
-    void appendWithOtherHeaderRefused();
-    void failingWriteReported();
+    void appendKeepsOneHeaderAndWholeRows();
     void schedule_data();
     void schedule();
+    void portFoundAgainByItsLink();
 };
 
 static SampleRow fullRow()
@@ -109,7 +109,7 @@ void RecordTest::jsonNullsForMissingValues()
     QCOMPARE(object.value("late").toBool(), false);
 }
 
-void RecordTest::appendKeepsOneHeader()
+void RecordTest::appendKeepsOneHeaderAndWholeRows()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("log.csv");
@@ -119,37 +119,17 @@ void RecordTest::appendKeepsOneHeader()
         QVERIFY2(file.open(path, csvHeader(false), error), qPrintable(error));
         QVERIFY2(file.writeLine(csvRow(fullRow(), false), error), qPrintable(error));
     }
+    // A write that failed part-way left half a row: the next row starts on a line of its own.
+    QFile cut(path);
+    QVERIFY(cut.open(QIODevice::Append) && cut.write("2026-03-01T08:05") == 16);
+    cut.close();
+    RecordFile file;
+    QVERIFY(file.open(path, csvHeader(false), error));
+    QVERIFY(file.writeLine(csvRow(fullRow(), false), error));
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(),
-             csvHeader(false) + csvRow(fullRow(), false) + csvRow(fullRow(), false));
-}
-
-void RecordTest::appendWithOtherHeaderRefused()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("log.csv");
-    QString error;
-    {
-        RecordFile file;
-        QVERIFY(file.open(path, csvHeader(false), error));
-        QVERIFY(file.writeLine(csvRow(fullRow(), false), error));
-    }
-    RecordFile file;
-    QVERIFY(!file.open(path, csvHeader(true), error));
-    QVERIFY2(error.contains(path) && error.contains("humidity"), qPrintable(error));
-    QFile written(path);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), csvHeader(false) + csvRow(fullRow(), false));
-}
-
-void RecordTest::failingWriteReported()
-{
-    RecordFile file;
-    QString error;
-    QVERIFY(file.open("/dev/full", {}, error));
-    QVERIFY(!file.writeLine(csvRow(fullRow(), false), error));
-    QVERIFY2(error.contains("/dev/full"), qPrintable(error));
+    const QByteArray row = csvRow(fullRow(), false);
+    QCOMPARE(written.readAll(), csvHeader(false) + row + row + "2026-03-01T08:05\n" + row);
 }
 
 void RecordTest::schedule_data()
@@ -182,6 +162,21 @@ void RecordTest::schedule()
     QCOMPARE(schedule.isLate(index, now), late);
     QVERIFY(schedule.isWarmup(1));
     QVERIFY(!schedule.isWarmup(2));
+}
+
+void RecordTest::portFoundAgainByItsLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("by-id"));
+    const QString port = dir.filePath("ttyUSB0");
+    const QString link = dir.filePath("by-id/usb-maker_PX8107-if00-port0");
+    QFile device(port);
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(dir.filePath("by-id/../ttyUSB1"), dir.filePath("by-id/other")));
+    QVERIFY(QFile::link(port, link));
+    QCOMPARE(stableLinkFor(port, dir.filePath("by-id")), link);
+    QCOMPARE(stableLinkFor(link, dir.filePath("by-id")), QString()); // the link itself is followed
+    QCOMPARE(stableLinkFor(dir.filePath("ttyUSB9"), dir.filePath("by-id")), QString());
 }
 
 QTEST_GUILESS_MAIN(RecordTest)
