@@ -11,9 +11,11 @@ asan=${PX8107_ASAN_DIR:-$root/build-asan}
 plain=${PX8107_VALGRIND_DIR:-$root/build-valgrind}
 
 bash "$root/scripts/install-deps.sh" valgrind
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build in $asan"
-cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DPX8107_SANITIZE=ON >/dev/null
+cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DPX8107_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build "$asan" -j"$(nproc)"
 (
   cd "$asan"
@@ -25,7 +27,7 @@ cmake --build "$asan" -j"$(nproc)"
 )
 
 echo "== Valgrind memcheck of the core tests in $plain"
-cmake -S "$root" -B "$plain" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S "$root" -B "$plain" -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >/dev/null
 core_tests=(tst_codec tst_requests tst_decoders)
 cmake --build "$plain" -j"$(nproc)" --target "${core_tests[@]}"
 for t in "${core_tests[@]}"; do
