@@ -25,6 +25,17 @@ ExitCode runGet(Session &session);
 ExitCode runSet(Session &session);
 void addScanOptions(QCommandLineParser &parser);
 ExitCode runScan(Session &session);
+void addMonitorOptions(QCommandLineParser &parser);
+ExitCode runMonitor(Session &session);
+void addSnapshotOptions(QCommandLineParser &parser);
+ExitCode runSnapshot(Session &session);
+void addApplyOptions(QCommandLineParser &parser);
+ExitCode runApply(Session &session);
+void addTestOptions(QCommandLineParser &parser);
+ExitCode runTest(Session &session);
+
+// With --address 0 (unit 0), the sensor's own address, so rows and snapshots name it.
+ExitCode readAddress(Session &session);
 
 extern const CommandRow commandTable[];
 extern const int commandCount;

@@ -22,6 +22,21 @@ const CommandRow commandTable[] = {
      "KEY=VALUE...", noOptions, runSet},
     {"scan", QT_TRANSLATE_NOOP("px8107ctl", "Find the sensors on the line at each rate."), "",
      addScanOptions, runScan},
+    {"monitor",
+     QT_TRANSLATE_NOOP("px8107ctl",
+                       "Record samples on a fixed schedule as CSV, JSON lines or line protocol."),
+     "", addMonitorOptions, runMonitor},
+    {"snapshot", QT_TRANSLATE_NOOP("px8107ctl", "Save every setting to one JSON document."), "",
+     addSnapshotOptions, runSnapshot},
+    {"apply",
+     QT_TRANSLATE_NOOP("px8107ctl",
+                       "Write the settings of a snapshot that differ, and verify each by reading "
+                       "it back."),
+     "FILE", addApplyOptions, runApply},
+    {"test",
+     QT_TRANSLATE_NOOP("px8107ctl",
+                       "Run the end-of-line test of a profile: checks, verdict and report row."),
+     "PROFILE.json", addTestOptions, runTest},
 };
 const int commandCount = int(std::size(commandTable));
 

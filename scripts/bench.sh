@@ -5,7 +5,8 @@
 # Environment: PX8107_BENCH_BUILD_DIR (default build-bench/), BENCH_RUNS (start-up runs per
 # program, default 7), BENCH_IDLE_SECONDS (default 20), BENCH_TICKS (default 200),
 # BENCH_CLICKS (default 40), BENCH_POLL_SECONDS (px8107ctl against mbpoll, default 10),
-# BENCH_ONLY=ctl (only the px8107ctl section).
+# BENCH_ONLY=ctl (only the px8107ctl sections, monitor included);
+# BENCH_MONITOR_SHORT and BENCH_MONITOR_LONG (scripts/bench-monitor.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PX8107_BENCH_BUILD_DIR:-$root/build-bench}
@@ -194,6 +195,7 @@ echo "The minimal window is an empty QMainWindow of the tool's size, built by th
 echo
 
 ctl_section
+bash "$root/scripts/bench-monitor.sh" "$build" 2>>"$log"
 if [ "${BENCH_ONLY:-}" = ctl ]; then
   echo "(Programs' own messages: $log; these tables: $out)"
   exit 0
