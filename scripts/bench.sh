@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Measures start-up, tick cost, idle load and click-to-display of the tool against plain Qt
 # baselines, and prints Markdown tables (also saved to $build/bench-results.md).
-#   scripts/bench.sh
+#   scripts/bench.sh          everything
+#   scripts/bench.sh plot     only the plotting of a day of samples
 # Environment: PX8107_BENCH_BUILD_DIR (default build-bench/), BENCH_RUNS (start-up runs per
 # program, default 7), BENCH_IDLE_SECONDS (default 20), BENCH_TICKS (default 200),
 # BENCH_CLICKS (default 40), BENCH_POLL_SECONDS (px8107ctl against mbpoll, default 10),
-# BENCH_ONLY=ctl (only the px8107ctl sections, monitor included);
+# BENCH_PLOT_APPENDS (samples appended per plot candidate, default 200), BENCH_PLOT_ZOOMS
+# (default 20), BENCH_ONLY=ctl (only the px8107ctl sections, monitor included);
 # BENCH_MONITOR_SHORT and BENCH_MONITOR_LONG (scripts/bench-monitor.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,14 +17,17 @@ idle_seconds=${BENCH_IDLE_SECONDS:-20}
 ticks=${BENCH_TICKS:-200}
 clicks=${BENCH_CLICKS:-40}
 poll_seconds=${BENCH_POLL_SECONDS:-10}
+plot_appends=${BENCH_PLOT_APPENDS:-200}
+plot_zooms=${BENCH_PLOT_ZOOMS:-20}
 settle_ms=500
 
-bash "$root/scripts/install-deps.sh" cutecom mbpoll
+bash "$root/scripts/install-deps.sh" cutecom mbpoll libqt5charts5-dev libqwt-qt5-dev
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX8107_BENCH=ON \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target px8107-config px8107-sim px8107-bench \
-  px8107-bench-tool px8107-bench-minimal px8107-bench-run px8107-bench-ctlpoll px8107ctl >/dev/null
+  px8107-bench-tool px8107-bench-minimal px8107-bench-run px8107-bench-ctlpoll px8107ctl \
+  px8107-bench-plot >/dev/null
 
 # Fresh, private settings for every program (the peer keeps sessions in its config).
 work=$(mktemp -d /tmp/px8107-bench.XXXXXX)
@@ -186,6 +191,43 @@ echo "- Qt $(dpkg-query -W -f='${Version}' libqt5widgets5), cutecom $(dpkg-query
   "build RelWithDebInfo, $(c++ --version | head -1)"
 echo "- load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
+
+plot_table() {
+  echo "### A day of samples plotted at 1600x900 (offscreen)"
+  echo
+  echo "24 h at 1 sample/s of 5 objects x 3 values and 2 environment series held; the view follows"
+  echo "the last 24 h. Append: one sample to every series, then the view moved and painted"
+  echo "(median of up to $plot_appends). Zoom: from the last 5 min to the whole day, painted (median"
+  echo "of up to $plot_zooms). A candidate slower than 20 s per figure is measured fewer times."
+  echo
+  echo "Each time is the median wall-clock time, then the median CPU time of the thread (the"
+  echo "second is what the candidate costs when other processes share the cores)."
+  echo
+  echo "| candidate | points | append + repaint: wall / CPU | zoom to whole day: wall / CPU | RSS | peak RSS | targets (16 ms, 50 ms, 150 MB) by wall / CPU time |"
+  echo "|---|---|---|---|---|---|---|"
+  local candidate line
+  for candidate in monitor-chart qcustomplot qcustomplot-adaptive qwt-decimated qtcharts-decimated \
+    qtcharts-naive; do
+    line=$("$bin/px8107-bench-plot" "$candidate" "$plot_appends" "$plot_zooms" 2>>"$log")
+    echo "$line" | awk '{
+      for (i = 1; i <= NF; ++i) { split($i, kv, "="); f[kv[1]] = kv[2] }
+      memory = f["rss_mib"] * 1048576 <= 150e6
+      wall = f["append_repaint_median_ms"] <= 16 && f["zoom_whole_day_median_ms"] <= 50 && memory
+      cpu = f["append_repaint_cpu_median_ms"] <= 16 && f["zoom_whole_day_cpu_median_ms"] <= 50 \
+        && memory
+      printf "| %s | %d | %.2f / %.2f ms (%d runs) | %.2f / %.2f ms (%d runs) | %.1f MiB | %.1f MiB | %s |\n",
+        f["candidate"], f["points"], f["append_repaint_median_ms"],
+        f["append_repaint_cpu_median_ms"], f["appends"], f["zoom_whole_day_median_ms"],
+        f["zoom_whole_day_cpu_median_ms"], f["zooms"], f["rss_mib"], f["peak_rss_mib"],
+        (wall ? "met" : "MISSED") " (wall), " (cpu ? "met" : "MISSED") " (CPU)" }'
+  done
+  echo
+}
+if [ "${1:-}" = plot ]; then
+  QT_QPA_PLATFORM=offscreen plot_table
+  exit 0
+fi
+
 echo "Start-up methods: \"quits itself\" runs the tool's own start-up (and the minimal window)"
 echo "with a hook that quits when the event loop first waits after the window is exposed."
 echo "\"settled\" runs the unchanged program (the real px8107-config, the peer) and stops it with"
@@ -216,4 +258,6 @@ export QT_QPA_PLATFORM=offscreen
 "$bin/px8107-bench" tick "$ticks" 2>>"$log"
 "$bin/px8107-bench" idle "$idle_seconds" 2>>"$log"
 "$bin/px8107-bench" click "$build/simulator/px8107-sim" "$clicks" 2>>"$log"
+
+plot_table
 echo "(Programs' own messages: $log; these tables: $out)"

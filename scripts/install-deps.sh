@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ccache help2man
   qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
+  libqcustomplot-dev libqt5svg5-dev
   fonts-wqy-microhei xvfb imagemagick
   "$@"
 )

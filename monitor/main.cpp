@@ -1,0 +1,46 @@
+#include "monitor/monitorwindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("PX8107"));
+    QApplication::setApplicationName(QStringLiteral("px8107-monitor"));
+    QTranslator translator;
+    if (QLocale::system().language() == QLocale::Chinese &&
+        translator.load(QStringLiteral(":/ts/monitor_zh_CN.qm")))
+        application.installTranslator(&translator);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Plots and records a PX8107 sensor live. Without options the window opens "
+                       "with the port, rate, address, objects and interval used last."));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Serial port (a name or a path) to use."),
+                                  QStringLiteral("port"));
+    const QCommandLineOption connectAtStart(QStringLiteral("connect"),
+                                            QStringLiteral("Connect as soon as the window opens."));
+    parser.addOption(port);
+    parser.addOption(connectAtStart);
+    parser.process(application);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "px8107-monitor: unexpected argument '%s'; see --help\n",
+                     qPrintable(parser.positionalArguments().constFirst()));
+        return 2;
+    }
+
+    MonitorWindow window;
+    if (parser.isSet(port))
+        window.choosePort(parser.value(port));
+    window.show();
+    if (parser.isSet(connectAtStart))
+        window.connectSensor();
+    return application.exec();
+}
