@@ -1,3 +1,4 @@
+#include "app/displaycheck.h"
 #include "monitor/monitorwindow.h"
 
 #include <QApplication>
@@ -7,9 +8,30 @@
 
 #include <cstdio>
 
+namespace {
+
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (qstrcmp(argv[i], option) == 0)
+                return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Help and version need no display, so that they also work on a server or in a build.
+    if (displayMissing(argc, argv) && !asksForHelpOrVersion(argc, argv)) {
+        std::fputs(displayMissingMessage("px8107-monitor"), stderr);
+        return 1;
+    }
+    if (asksForHelpOrVersion(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(PX8107_VERSION));
     QApplication::setOrganizationName(QStringLiteral("PX8107"));
     QApplication::setApplicationName(QStringLiteral("px8107-monitor"));
     QTranslator translator;
@@ -22,6 +44,7 @@ int main(int argc, char *argv[])
         QStringLiteral("Plots and records a PX8107 sensor live. Without options the window opens "
                        "with the port, rate, address, objects and interval used last."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Serial port (a name or a path) to use."),
                                   QStringLiteral("port"));

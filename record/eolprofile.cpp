@@ -1,6 +1,7 @@
 #include "record/eolprofile.h"
 
 #include "record/samplerow.h"
+#include "record/versioneddocument.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,8 +14,7 @@
 
 namespace {
 
-constexpr char profileFormat[] = "px8107-eol-profile";
-constexpr int profileVersion = 1;
+constexpr DocumentKind profileKind{"px8107-eol-profile", 1, "end-of-line profile", "an"};
 const QStringList knownObjects = {"avg", "1", "2", "3", "4"};
 
 QString tr(const char *text)
@@ -207,25 +207,10 @@ bool parseEolProfile(const QByteArray &json, const QString &baseDirectory, EolPr
 {
     profile = EolProfile();
     ProfileReader reader;
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        error = tr("not valid JSON at offset %1: %2")
-                    .arg(parseError.offset)
-                    .arg(parseError.errorString());
+    const auto document = readVersionedDocument(json, profileKind, error);
+    if (!document)
         return false;
-    }
-    const QJsonObject root = document.object();
-    if (!document.isObject() || root.value("format").toString() != QLatin1String(profileFormat)) {
-        error = tr("not an end-of-line profile (\"format\" must be \"%1\")").arg(profileFormat);
-        return false;
-    }
-    if (root.value("version").toInt() != profileVersion) {
-        error = tr("profile version %1 is not supported (this program reads version %2)")
-                    .arg(root.value("version").toVariant().toString())
-                    .arg(profileVersion);
-        return false;
-    }
+    const QJsonObject &root = *document;
     const bool read =
         reader.allowOnly(root, "the profile",
                          {"format", "version", "name", "firmware", "selfCheck", "temperature",

@@ -1,6 +1,7 @@
 #include "record/snapshot.h"
 
 #include "record/samplerow.h"
+#include "record/versioneddocument.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -9,8 +10,7 @@
 
 namespace {
 
-constexpr char snapshotFormat[] = "px8107-snapshot";
-constexpr int snapshotVersion = 1;
+constexpr DocumentKind snapshotKind{"px8107-snapshot", 1, "settings snapshot", "a"};
 
 QString tr(const char *text)
 {
@@ -28,8 +28,8 @@ bool wholeNumber(const QJsonValue &value)
 QByteArray snapshotToJson(const Snapshot &snapshot)
 {
     const QJsonObject root{
-        {"format", snapshotFormat},
-        {"version", snapshotVersion},
+        {"format", snapshotKind.format},
+        {"version", snapshotKind.version},
         {"time", isoUtcMs(snapshot.time)},
         {"program",
          QJsonObject{{"name", snapshot.programName}, {"version", snapshot.programVersion}}},
@@ -46,25 +46,10 @@ QByteArray snapshotToJson(const Snapshot &snapshot)
 bool parseSnapshot(const QByteArray &json, Snapshot &snapshot, QString &error)
 {
     snapshot = Snapshot();
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        error = tr("not valid JSON at offset %1: %2")
-                    .arg(parseError.offset)
-                    .arg(parseError.errorString());
+    const auto document = readVersionedDocument(json, snapshotKind, error);
+    if (!document)
         return false;
-    }
-    const QJsonObject root = document.object();
-    if (!document.isObject() || root.value("format").toString() != QLatin1String(snapshotFormat)) {
-        error = tr("not a settings snapshot (\"format\" must be \"%1\")").arg(snapshotFormat);
-        return false;
-    }
-    if (root.value("version").toInt() != snapshotVersion) {
-        error = tr("snapshot version %1 is not supported (this program reads version %2)")
-                    .arg(root.value("version").toVariant().toString())
-                    .arg(snapshotVersion);
-        return false;
-    }
+    const QJsonObject &root = *document;
     if (!root.value("settings").isObject()) {
         error = tr("\"settings\" must be an object of setting keys and values");
         return false;
