@@ -13,6 +13,7 @@ enum class ExitCode : quint8
     DeviceException = 5,
     PortError = 6,
     OutputError = 7,
+    BrokerRefused = 8,
 };
 
 struct ExitCodeRow
@@ -32,6 +33,8 @@ constexpr ExitCodeRow exitCodes[] = {
     {ExitCode::DeviceException, "device-exception", "the sensor answered with an exception"},
     {ExitCode::PortError, "port-error", "the port could not be opened or was lost"},
     {ExitCode::OutputError, "output-error", "the output could not be written"},
+    {ExitCode::BrokerRefused, "broker-refused",
+     "the MQTT broker refused the login or its certificate, or its host is unknown"},
 };
 
 constexpr int toInt(ExitCode code)

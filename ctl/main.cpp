@@ -19,7 +19,7 @@ QString overview(const QCommandLineParser &parser)
     help += QLatin1Char('\n') +
             tr("px8107ctl COMMAND --help describes a command. Exit codes: 0 success, 1 mismatch, "
                "2 usage, 3 no answer, 4 bad reply, 5 device exception, 6 port error, 7 output "
-               "error.") +
+               "error, 8 MQTT broker refused.") +
             QLatin1Char('\n');
     return help;
 }

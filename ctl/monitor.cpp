@@ -1,6 +1,7 @@
 #include "ctl/commands.h"
 #include "ctl/identity.h"
 #include "ctl/interrupt.h"
+#include "mqtt/mqttcommandline.h"
 #include "record/recordfile.h"
 #include "record/samplerow.h"
 #include "record/sampleschedule.h"
@@ -9,9 +10,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTimer>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -23,6 +27,7 @@ QString tr(const char *text)
 constexpr qint64 reopenPeriodMs = 1000;
 constexpr qint64 interruptPollMs = 50;
 constexpr qint64 progressPeriodMs = 1000;
+constexpr int brokerFinishWaitMs = 5000;
 
 const QStringList allObjects = {"avg", "1", "2", "3", "4"};
 
@@ -90,10 +95,11 @@ QString statusOf(const ClientFailure &failure)
 class MonitorRun
 {
 public:
-    MonitorRun(Session &session, const MonitorOptions &options, RecordFile &file)
+    MonitorRun(Session &session, const MonitorOptions &options, RecordFile &file,
+               MqttPublisher *publisher)
         : session_(session), client_(session.client), engine_(session.engine), options_(options),
-          file_(file), portName_(session.options.port), byIdLink_(stableLinkFor(portName_)),
-          baud_(session.engine.baudRate())
+          file_(file), publisher_(publisher), portName_(session.options.port),
+          byIdLink_(stableLinkFor(portName_)), baud_(session.engine.baudRate())
     {
     }
 
@@ -101,6 +107,7 @@ public:
 
 private:
     bool waitUntil(qint64 dueMs);
+    bool brokerFailed() const { return publisher_ && publisher_->failure() != MqttFailure::None; }
     void reopenIfDue();
     QVector<SampleRow> takeSample();
     void showProgress();
@@ -110,6 +117,7 @@ private:
     RequestEngine &engine_;
     const MonitorOptions &options_;
     RecordFile &file_;
+    MqttPublisher *publisher_;
     QString portName_;
     QString byIdLink_;
     qint32 baud_;
@@ -125,7 +133,7 @@ private:
 bool MonitorRun::waitUntil(qint64 dueMs)
 {
     for (;;) {
-        if (interruptRequested())
+        if (interruptRequested() || brokerFailed())
             return false;
         reopenIfDue();
         const qint64 wait = dueMs - clock_.elapsed();
@@ -214,10 +222,17 @@ ExitCode MonitorRun::run(const QString &deviceId)
                 session_.out.diagnostic(QStringLiteral("px8107ctl: ") + error);
                 return ExitCode::OutputError;
             }
+            if (publisher_)
+                publisher_->publishSample(row.object,
+                                          jsonLine(row, options_.environment).trimmed());
         }
         showProgress();
     }
     session_.out.endProgress();
+    if (brokerFailed()) {
+        session_.out.diagnostic(QStringLiteral("px8107ctl: ") + publisher_->errorString());
+        return ExitCode::BrokerRefused;
+    }
     return ExitCode::Success;
 }
 
@@ -230,6 +245,44 @@ void MonitorRun::showProgress()
                               .arg(kept_)
                               .arg(failedRows_)
                               .arg(clock_.elapsed() / 1000));
+}
+
+// The topic needs a device level: without a device ID the sensor is named by its address.
+std::unique_ptr<MqttPublisher> startPublisher(Session &session, const MqttSettings &settings,
+                                              const Answer<Identity> &identity)
+{
+    const int address = session.client.unit();
+    const QString deviceId =
+        identity ? identity->deviceId : QStringLiteral("address-%1").arg(address);
+    QJsonObject info{{"device_id", identity ? identity->deviceId : QString()},
+                     {"address", address},
+                     {"port", session.options.port},
+                     {"baud", session.engine.baudRate()},
+                     {"program", QStringLiteral("px8107ctl %1").arg(PX8107_VERSION)}};
+    if (identity)
+        info.insert("firmware", identity->firmware);
+    auto publisher = std::make_unique<MqttPublisher>(settings);
+    QObject::connect(publisher.get(), &MqttPublisher::notice, [&session](const QString &text) {
+        session.out.diagnostic(QStringLiteral("px8107ctl: ") + text);
+    });
+    if (!publisher->start(deviceId, QJsonDocument(info).toJson(QJsonDocument::Compact))) {
+        session.usage(publisher->errorString());
+        return nullptr;
+    }
+    return publisher;
+}
+
+void finishPublisher(Session &session, MqttPublisher &publisher)
+{
+    const bool failed = publisher.failure() != MqttFailure::None;
+    const int undelivered = publisher.finish(failed ? 0 : brokerFinishWaitMs);
+    QCoreApplication::processEvents();
+    if (publisher.droppedCount() > 0)
+        session.out.diagnostic(tr("px8107ctl: MQTT: %1 samples dropped while the buffer was full")
+                                   .arg(publisher.droppedCount()));
+    if (undelivered > 0 && !failed)
+        session.out.diagnostic(
+            tr("px8107ctl: MQTT: %1 samples not delivered to the broker").arg(undelivered));
 }
 
 } // namespace
@@ -251,6 +304,7 @@ void addMonitorOptions(QCommandLineParser &parser)
          tr("Append the rows to FILE instead of standard output."),
          tr("FILE")},
     });
+    addMqttOptions(parser);
 }
 
 ExitCode runMonitor(Session &session)
@@ -304,6 +358,13 @@ ExitCode runMonitor(Session &session)
         options.format = *format;
     }
     options.output = parser.value("output");
+    std::optional<MqttSettings> mqttSettings;
+    if (mqttOptionsGiven(parser)) {
+        QString error;
+        mqttSettings = mqttSettingsFromCommandLine(parser, &error);
+        if (!mqttSettings)
+            return session.usage(error);
+    }
 
     // The file is checked before the sensor is touched: a header mismatch costs nothing.
     RecordFile file;
@@ -328,6 +389,15 @@ ExitCode runMonitor(Session &session)
     if (!identity)
         session.out.diagnostic(tr("px8107ctl: device ID not read (%1); the rows carry none")
                                    .arg(identity.failure.text));
-    MonitorRun run(session, options, file);
-    return run.run(identity ? identity->deviceId : QString());
+    std::unique_ptr<MqttPublisher> publisher;
+    if (mqttSettings) {
+        publisher = startPublisher(session, *mqttSettings, identity);
+        if (!publisher)
+            return ExitCode::Usage;
+    }
+    MonitorRun run(session, options, file, publisher.get());
+    const ExitCode result = run.run(identity ? identity->deviceId : QString());
+    if (publisher)
+        finishPublisher(session, *publisher);
+    return result;
 }

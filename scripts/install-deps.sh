@@ -9,6 +9,7 @@ packages=(
   qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
   libqcustomplot-dev libqt5svg5-dev
   fonts-wqy-microhei xvfb imagemagick
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   "$@"
 )
 
