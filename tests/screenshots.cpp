@@ -144,5 +144,25 @@ int main(int argc, char *argv[])
         tabs->setCurrentIndex(index);
         save(*tabs, out.filePath(tabs->widget(index)->objectName() + QStringLiteral(".png")));
     }
+
+    // What goes wrong most often: a button pressed with the port closed, the port opened at a
+    // rate the sensor does not use (the query ends unanswered), a typed value out of range.
+    auto *log = child<QTextEdit>(window, "textEditPM");
+    log->clear();
+    child<QAbstractButton>(window, "pushButtonClose")->click();
+    child<QAbstractButton>(window, "pushButton_GetTempHumi")->click();
+    if (!waitFor([log] { return !log->toPlainText().isEmpty(); }))
+        fail(QStringLiteral("no line for a request with the port closed"));
+    auto *rate = child<QComboBox>(window, "comboBox_BoudRate");
+    rate->setCurrentIndex(rate->findText(QStringLiteral("4800")));
+    child<QAbstractButton>(window, "pushButtonOpen")->click();
+    click(window, {"pushButton_GetTempHumi"});
+    rate->setCurrentIndex(rate->findText(QStringLiteral("9600")));
+    child<QAbstractButton>(window, "pushButtonClose")->click();
+    child<QAbstractButton>(window, "pushButtonOpen")->click();
+    child<QLineEdit>(window, "lineEdit_HeatTempHigh")->setText(QStringLiteral("300"));
+    click(window, {"pushButton_HeatTemp", "comboBox_HeatTemp", 1});
+    tabs->setCurrentWidget(child<QWidget>(window, "tab_heat"));
+    save(window, out.filePath(QStringLiteral("window_trouble.png")));
     return 0;
 }
