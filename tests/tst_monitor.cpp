@@ -1,12 +1,15 @@
 #include "messageboxcloser.h"
 #include "monitor/liveplot.h"
 #include "monitor/monitorwindow.h"
+#include "mosquittobroker.h"
 #include "simulatorprocess.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,6 +56,7 @@ private slots:
     void fitsSmallScreen_data();
     void fitsSmallScreen();
     void chineseCatalogue();
+    void samplesPublishedToBroker();
 
 private:
     void startSimulator(const QStringList &arguments);
@@ -557,6 +561,78 @@ void MonitorTest::chineseCatalogue()
     QTRY_COMPARE(closer.seen.size(), 1);
     QCOMPARE(closer.seen[0].text, QStringLiteral("请选择记录文件。"));
     QCoreApplication::removeTranslator(&catalogue);
+}
+
+// Each recorded row arrives at a real broker once, in order, under its device and object.
+void MonitorTest::samplesPublishedToBroker()
+{
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    QProcess subscriber;
+    // Line-buffered, so that the subscription's acknowledgement is seen before the window starts.
+    subscriber.start(QStringLiteral("stdbuf"), {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p",
+                                                QString::number(broker.port()), "-q", "1", "-v",
+                                                "-d", "-t", "monitortest/#"});
+    QByteArray received;
+    QTRY_VERIFY_WITH_TIMEOUT((received += subscriber.readAllStandardOutput()).contains("SUBACK"),
+                             10000);
+
+    startSimulator({});
+    openWindow();
+    MqttSettings settings;
+    QString error;
+    const std::optional<MqttEndpoint> endpoint = parseMqttUrl(broker.url(), &error);
+    QVERIFY2(endpoint, qPrintable(error));
+    settings.endpoint = *endpoint;
+    settings.topicPrefix = QStringLiteral("monitortest");
+    window->setMqttSettings(settings);
+    const QString path = scratch.filePath(QStringLiteral("published.csv"));
+    QFile::remove(path);
+    find<QLineEdit>("recordFileEdit")->setText(path);
+    find<QPushButton>("recordButton")->click();
+    connectTo(sim->ptyPath(), {"avg", "2"});
+    QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("statusMqtt")->text().startsWith("MQTT: connected"),
+                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 5, 20000);
+    find<QPushButton>("connectButton")->click();
+    find<QPushButton>("recordButton")->click();
+    QCOMPARE(find<QLabel>("statusMqtt")->text(), QStringLiteral("MQTT: every sample delivered"));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> recorded = file.readAll().split('\n');
+    recorded.removeFirst();
+    recorded.removeAll(QByteArray());
+    QCOMPARE(recorded.size(), samplesShown() * 2);
+    const auto publishedRows = [&received] {
+        QList<QByteArray> rows;
+        for (const QByteArray &line : received.split('\n')) {
+            const int space = line.indexOf(' ');
+            const QByteArray topic = line.left(space);
+            if (!topic.startsWith("monitortest/") || topic.endsWith("/status") ||
+                topic.endsWith("/info"))
+                continue;
+            const QJsonObject sample = QJsonDocument::fromJson(line.mid(space + 1)).object();
+            const QString device = sample.value("device_id").toString();
+            const QString object = sample.value("object").toString();
+            QByteArray row = QStringLiteral("%1,%2,%3,%4")
+                                 .arg(sample.value("time").toString(), device)
+                                 .arg(sample.value("address").toInt())
+                                 .arg(object)
+                                 .toUtf8();
+            if (topic != QStringLiteral("monitortest/%1/%2").arg(device, object).toUtf8())
+                row += " under " + topic;
+            rows << row;
+        }
+        return rows;
+    };
+    QList<QByteArray> expected;
+    for (const QByteArray &row : recorded)
+        expected << row.split(',').mid(0, 4).join(',');
+    QTRY_COMPARE_WITH_TIMEOUT((received += subscriber.readAllStandardOutput(), publishedRows()),
+                              expected, 5000);
+    subscriber.kill();
+    subscriber.waitForFinished();
 }
 
 QTEST_MAIN(MonitorTest)
