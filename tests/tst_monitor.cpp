@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -56,6 +57,7 @@ private slots:
     void fitsSmallScreen_data();
     void fitsSmallScreen();
     void chineseCatalogue();
+    void samplesPublishedToBroker_data();
     void samplesPublishedToBroker();
 
 private:
@@ -563,16 +565,34 @@ void MonitorTest::chineseCatalogue()
     QCoreApplication::removeTranslator(&catalogue);
 }
 
-// Each recorded row arrives at a real broker once, in order, under its device and object.
+void MonitorTest::samplesPublishedToBroker_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("brokerState");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("accepted") << "s3cret"
+                              << "MQTT: connected"
+                              << "MQTT: every sample delivered";
+    QTest::newRow("wrong password") << "wrong"
+                                    << "MQTT: refused"
+                                    << "MQTT: refused";
+}
+
+// Each recorded row arrives at a real broker once, in order, under its device and object; a
+// broker that refuses the login gets none, and the window samples and records on.
 void MonitorTest::samplesPublishedToBroker()
 {
-    MosquittoBroker broker;
+    QFETCH(QString, password);
+    QFETCH(QString, brokerState);
+    QFETCH(QString, outcome);
+    MosquittoBroker broker(QList<MosquittoBroker::Login>{{"bench", "s3cret"}});
     QVERIFY(broker.start());
     QProcess subscriber;
     // Line-buffered, so that the subscription's acknowledgement is seen before the window starts.
-    subscriber.start(QStringLiteral("stdbuf"), {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p",
-                                                QString::number(broker.port()), "-q", "1", "-v",
-                                                "-d", "-t", "monitortest/#"});
+    subscriber.start(QStringLiteral("stdbuf"),
+                     {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p",
+                      QString::number(broker.port()), "-u", "bench", "-P", "s3cret", "-q", "1",
+                      "-v", "-d", "-t", "monitortest/#"});
     QByteArray received;
     QTRY_VERIFY_WITH_TIMEOUT((received += subscriber.readAllStandardOutput()).contains("SUBACK"),
                              10000);
@@ -585,18 +605,21 @@ void MonitorTest::samplesPublishedToBroker()
     QVERIFY2(endpoint, qPrintable(error));
     settings.endpoint = *endpoint;
     settings.topicPrefix = QStringLiteral("monitortest");
+    settings.credentials = {QStringLiteral("bench"), password};
     window->setMqttSettings(settings);
     const QString path = scratch.filePath(QStringLiteral("published.csv"));
     QFile::remove(path);
     find<QLineEdit>("recordFileEdit")->setText(path);
     find<QPushButton>("recordButton")->click();
     connectTo(sim->ptyPath(), {"avg", "2"});
-    QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("statusMqtt")->text().startsWith("MQTT: connected"),
-                             10000);
-    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= 5, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("statusMqtt")->text().startsWith(brokerState), 10000);
+    const int shownOnceKnown = samplesShown();
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= qMax(5, shownOnceKnown + 3), 20000);
     find<QPushButton>("connectButton")->click();
     find<QPushButton>("recordButton")->click();
-    QCOMPARE(find<QLabel>("statusMqtt")->text(), QStringLiteral("MQTT: every sample delivered"));
+    QCOMPARE(find<QLabel>("statusMqtt")->text(), outcome);
+    QCOMPARE(window->findChild<QMessageBox *>("mqttFailureBox") != nullptr,
+             outcome == QLatin1String("MQTT: refused"));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -628,7 +651,8 @@ void MonitorTest::samplesPublishedToBroker()
     };
     QList<QByteArray> expected;
     for (const QByteArray &row : recorded)
-        expected << row.split(',').mid(0, 4).join(',');
+        if (password == QLatin1String("s3cret"))
+            expected << row.split(',').mid(0, 4).join(',');
     QTRY_COMPARE_WITH_TIMEOUT((received += subscriber.readAllStandardOutput(), publishedRows()),
                               expected, 5000);
     subscriber.kill();
