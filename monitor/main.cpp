@@ -1,5 +1,6 @@
 #include "app/displaycheck.h"
 #include "monitor/monitorwindow.h"
+#include "mqtt/mqttcommandline.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -52,14 +53,26 @@ int main(int argc, char *argv[])
                                             QStringLiteral("Connect as soon as the window opens."));
     parser.addOption(port);
     parser.addOption(connectAtStart);
+    addMqttOptions(parser);
     parser.process(application);
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "px8107-monitor: unexpected argument '%s'; see --help\n",
                      qPrintable(parser.positionalArguments().constFirst()));
         return 2;
     }
+    std::optional<MqttSettings> mqttSettings;
+    if (mqttOptionsGiven(parser)) {
+        QString error;
+        mqttSettings = mqttSettingsFromCommandLine(parser, &error);
+        if (!mqttSettings) {
+            std::fprintf(stderr, "px8107-monitor: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
 
     MonitorWindow window;
+    if (mqttSettings)
+        window.setMqttSettings(*mqttSettings);
     if (parser.isSet(port))
         window.choosePort(parser.value(port));
     window.show();

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,6 +16,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -31,6 +34,7 @@ namespace {
 
 constexpr qint32 defaultRate = 9600;
 constexpr int maximumAddress = 247;
+constexpr int brokerFinishWaitMs = 3000;
 const QColor alertBackground(0xff, 0xc8, 0xc8);
 
 // The time-window buttons, in the order they are shown.
@@ -310,6 +314,8 @@ void MonitorWindow::buildStatusBar()
     add(statusSamples_, "statusSamples");
     add(statusTimeouts_, "statusTimeouts");
     add(statusBadReplies_, "statusBadReplies");
+    add(statusMqtt_, "statusMqtt");
+    statusMqtt_->hide();
 }
 
 void MonitorWindow::fillPorts()
@@ -380,6 +386,7 @@ void MonitorWindow::connectSensor()
         warn(tr("Choose at least one object to sample."));
         return;
     }
+    finishPublisher();
     QString error;
     if (!sampler_.start(settings, error)) {
         warn(tr("Cannot open %1: %2").arg(settings.portName, error));
@@ -387,6 +394,8 @@ void MonitorWindow::connectSensor()
     }
     if (!chart_->series().isEmpty())
         chart_->appendGap(double(QDateTime::currentMSecsSinceEpoch()) / 1000);
+    publisherRefused_ = false;
+    mqttOutcome_.clear();
     saveSettings();
     setConnectionEditable(false);
     connectButton_->setText(tr("Disconnect"));
@@ -397,6 +406,7 @@ void MonitorWindow::connectSensor()
 void MonitorWindow::disconnectSensor()
 {
     sampler_.stop();
+    finishPublisher();
     setConnectionEditable(true);
     connectButton_->setText(tr("Connect"));
     statusState_->setText(tr("Disconnected"));
@@ -426,6 +436,7 @@ void MonitorWindow::showSample(const QVector<SampleRow> &rows)
             }
         }
     }
+    publishRows(rows);
     updateStatus();
 }
 
@@ -484,6 +495,109 @@ void MonitorWindow::updateStatus()
     statusBadReplies_->setText(tr("Bad replies: %1").arg(counters.badReplies));
     if (statusState_->text().isEmpty())
         statusState_->setText(tr("Disconnected"));
+    updateMqttStatus();
+}
+
+void MonitorWindow::setMqttSettings(const MqttSettings &settings)
+{
+    mqttSettings_ = settings;
+    updateMqttStatus();
+}
+
+// Started at the first sample, when the device ID has been read or has failed; the topic needs a
+// device level, so without an ID the sensor is named by its address.
+void MonitorWindow::startPublisher()
+{
+    const SamplerSettings &settings = sampler_.settings();
+    const QString deviceId = sampler_.deviceId();
+    QJsonObject info{
+        {"device_id", deviceId},
+        {"address", int(settings.address)},
+        {"port", settings.portName},
+        {"baud", settings.baudRate},
+        {"program", QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
+                                                QCoreApplication::applicationVersion())}};
+    if (!sampler_.firmware().isEmpty())
+        info.insert("firmware", sampler_.firmware());
+    auto publisher = std::make_unique<MqttPublisher>(*mqttSettings_);
+    connect(publisher.get(), &MqttPublisher::connectedChanged, this,
+            &MonitorWindow::updateMqttStatus);
+    connect(publisher.get(), &MqttPublisher::notice, this, [this](const QString &text) {
+        statusMqtt_->setToolTip(text);
+        updateMqttStatus();
+    });
+    connect(publisher.get(), &MqttPublisher::failed, this,
+            [this](MqttFailure, const QString &message) { publisherFailed(message); });
+    const QString topicDevice =
+        deviceId.isEmpty() ? QStringLiteral("address-%1").arg(settings.address) : deviceId;
+    if (!publisher->start(topicDevice, QJsonDocument(info).toJson(QJsonDocument::Compact))) {
+        publisherFailed(publisher->errorString());
+        return;
+    }
+    publisher_ = std::move(publisher);
+}
+
+void MonitorWindow::publishRows(const QVector<SampleRow> &rows)
+{
+    if (!mqttSettings_ || publisherRefused_)
+        return;
+    if (!publisher_)
+        startPublisher();
+    if (!publisher_)
+        return;
+    for (const SampleRow &row : rows)
+        publisher_->publishSample(row.object, jsonLine(row, true).trimmed());
+}
+
+void MonitorWindow::finishPublisher()
+{
+    if (!publisher_)
+        return;
+    publisher_->disconnect(this);
+    const bool failed = publisher_->failure() != MqttFailure::None;
+    const int undelivered = publisher_->finish(failed ? 0 : brokerFinishWaitMs);
+    QStringList lost;
+    if (publisher_->droppedCount() > 0)
+        lost << tr("%1 samples dropped while the buffer was full").arg(publisher_->droppedCount());
+    if (undelivered > 0 && !failed)
+        lost << tr("%1 samples not delivered to the broker").arg(undelivered);
+    if (!failed)
+        mqttOutcome_ = lost.isEmpty() ? tr("MQTT: every sample delivered")
+                                      : tr("MQTT: %1").arg(lost.join(QStringLiteral("; ")));
+    publisher_.reset();
+    updateMqttStatus();
+}
+
+// Publishing stops for this connection; sampling and recording go on.
+void MonitorWindow::publisherFailed(const QString &message)
+{
+    if (publisherRefused_)
+        return;
+    publisherRefused_ = true;
+    mqttOutcome_ = tr("MQTT: refused");
+    statusMqtt_->setToolTip(message);
+    statusState_->setText(tr("MQTT publishing stopped: %1").arg(message));
+    updateMqttStatus();
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, tr("PX8107 monitor"),
+                        tr("MQTT publishing stopped: %1").arg(message), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("mqttFailureBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MonitorWindow::updateMqttStatus()
+{
+    statusMqtt_->setVisible(mqttSettings_.has_value());
+    if (!publisher_ || publisherRefused_) {
+        statusMqtt_->setText(mqttOutcome_.isEmpty() ? tr("MQTT: waiting for the first sample")
+                                                    : mqttOutcome_);
+        return;
+    }
+    statusMqtt_->setText(tr("MQTT: %1, %2 buffered, %3 dropped")
+                             .arg(publisher_->isConnected() ? tr("connected") : tr("not connected"))
+                             .arg(publisher_->bufferedCount())
+                             .arg(publisher_->droppedCount()));
 }
 
 void MonitorWindow::portLost(const QString &message)
@@ -618,6 +732,7 @@ void MonitorWindow::closeEvent(QCloseEvent *event)
 {
     saveSettings();
     sampler_.stop();
+    finishPublisher();
     event->accept();
 }
 

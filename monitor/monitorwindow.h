@@ -1,10 +1,12 @@
 #pragma once
 
 #include "monitor/sampler.h"
+#include "mqtt/mqttpublisher.h"
 #include "record/recordfile.h"
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 
 class LivePlot;
 class QButtonGroup;
@@ -31,6 +33,8 @@ public:
     void choosePort(const QString &portName);
     // Connects as the Connect button does.
     void connectSensor();
+    // Every sample taken while connected is also published to this broker.
+    void setMqttSettings(const MqttSettings &settings);
 
     // The chart into a PNG or SVG file, by the name's suffix; false with a message otherwise.
     bool exportChart(const QString &path, QString &error);
@@ -63,6 +67,12 @@ private:
     void portLost(const QString &message);
     void portReopened();
 
+    void startPublisher();
+    void publishRows(const QVector<SampleRow> &rows);
+    void finishPublisher();
+    void publisherFailed(const QString &message);
+    void updateMqttStatus();
+
     void loadSettings();
     void saveSettings() const;
     void warn(const QString &text);
@@ -70,6 +80,10 @@ private:
     Sampler sampler_;
     std::unique_ptr<RecordFile> record_; // while recording
     QString recordPath_;
+    std::optional<MqttSettings> mqttSettings_;
+    std::unique_ptr<MqttPublisher> publisher_; // from the first sample of a connection
+    bool publisherRefused_ = false;            // until the next connection
+    QString mqttOutcome_;                      // what the last publisher left undone
 
     QComboBox *portBox_;
     QPushButton *refreshPortsButton_;
@@ -102,4 +116,5 @@ private:
     QLabel *statusSamples_;
     QLabel *statusTimeouts_;
     QLabel *statusBadReplies_;
+    QLabel *statusMqtt_;
 };

@@ -1,14 +1,17 @@
 #include "messageboxcloser.h"
 #include "monitor/liveplot.h"
 #include "monitor/monitorwindow.h"
+#include "mosquittobroker.h"
 #include "simulatorprocess.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -53,6 +56,8 @@ private slots:
     void fitsSmallScreen_data();
     void fitsSmallScreen();
     void chineseCatalogue();
+    void samplesPublishedToBroker_data();
+    void samplesPublishedToBroker();
 
 private:
     void startSimulator(const QStringList &arguments);
@@ -557,6 +562,84 @@ void MonitorTest::chineseCatalogue()
     QTRY_COMPARE(closer.seen.size(), 1);
     QCOMPARE(closer.seen[0].text, QStringLiteral("请选择记录文件。"));
     QCoreApplication::removeTranslator(&catalogue);
+}
+
+void MonitorTest::samplesPublishedToBroker_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::newRow("accepted") << "s3cret";
+    QTest::newRow("wrong password") << "wrong";
+}
+
+// Each recorded row arrives at a real broker once, in order, under its device and object; a
+// broker that refuses the login gets none, and the window samples and records on.
+void MonitorTest::samplesPublishedToBroker()
+{
+    QFETCH(QString, password);
+    const bool accepted = password == QLatin1String("s3cret");
+    MosquittoBroker broker(QList<MosquittoBroker::Login>{{"bench", "s3cret"}});
+    QVERIFY(broker.start());
+    QProcess subscriber;
+    // Line-buffered, so that the subscription's acknowledgement is seen before the window starts.
+    subscriber.start(QStringLiteral("stdbuf"),
+                     {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p",
+                      QString::number(broker.port()), "-u", "bench", "-P", "s3cret", "-q", "1",
+                      "-v", "-d", "-t", "monitortest/#"});
+    QByteArray received;
+    QTRY_VERIFY_WITH_TIMEOUT((received += subscriber.readAllStandardOutput()).contains("SUBACK"),
+                             10000);
+
+    startSimulator({});
+    openWindow();
+    MqttSettings settings;
+    settings.endpoint = *parseMqttUrl(broker.url(), nullptr);
+    settings.topicPrefix = QStringLiteral("monitortest");
+    settings.credentials = {QStringLiteral("bench"), password};
+    window->setMqttSettings(settings);
+    const QString path = scratch.filePath(QStringLiteral("published.csv"));
+    QFile::remove(path);
+    find<QLineEdit>("recordFileEdit")->setText(path);
+    find<QPushButton>("recordButton")->click();
+    connectTo(sim->ptyPath(), {"avg", "2"});
+    QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("statusMqtt")
+                                 ->text()
+                                 .startsWith(accepted ? "MQTT: connected" : "MQTT: refused"),
+                             10000);
+    const int shownOnceKnown = samplesShown();
+    QTRY_VERIFY_WITH_TIMEOUT(samplesShown() >= qMax(5, shownOnceKnown + 3), 20000);
+    find<QPushButton>("connectButton")->click();
+    find<QPushButton>("recordButton")->click();
+    QCOMPARE(find<QLabel>("statusMqtt")->text(),
+             accepted ? QStringLiteral("MQTT: every sample delivered") : "MQTT: refused");
+    QCOMPARE(window->findChild<QMessageBox *>("mqttFailureBox") == nullptr, accepted);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> recorded = file.readAll().split('\n').mid(1);
+    recorded.removeAll(QByteArray());
+    QCOMPARE(recorded.size(), samplesShown() * 2);
+    QList<QByteArray> expected; // "<topic> <time>"; a row is time,device_id,address,object,…
+    for (const QByteArray &row : recorded)
+        if (accepted)
+            expected << "monitortest/" + row.split(',')[1] + '/' + row.split(',')[3] + ' ' +
+                            row.split(',')[0];
+    const auto published = [&received] {
+        QList<QByteArray> samples;
+        for (const QByteArray &line : received.split('\n')) {
+            const QByteArray topic = line.left(line.indexOf(' '));
+            if (topic.startsWith("monitortest/") && !topic.endsWith("/status") &&
+                !topic.endsWith("/info"))
+                samples << topic + ' ' +
+                               QJsonDocument::fromJson(line.mid(topic.size() + 1))["time"]
+                                   .toString()
+                                   .toUtf8();
+        }
+        return samples;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT((received += subscriber.readAllStandardOutput(), published()),
+                              expected, 5000);
+    subscriber.kill();
+    subscriber.waitForFinished();
 }
 
 QTEST_MAIN(MonitorTest)

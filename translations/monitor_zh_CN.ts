@@ -274,5 +274,45 @@
         <source>Export chart…</source>
         <translation>导出图表…</translation>
     </message>
+    <message>
+        <source>%1 samples dropped while the buffer was full</source>
+        <translation>缓冲区满时丢弃了 %1 个样本</translation>
+    </message>
+    <message>
+        <source>%1 samples not delivered to the broker</source>
+        <translation>%1 个样本未送达代理服务器</translation>
+    </message>
+    <message>
+        <source>MQTT: every sample delivered</source>
+        <translation>MQTT：所有样本均已送达</translation>
+    </message>
+    <message>
+        <source>MQTT: %1</source>
+        <translation>MQTT：%1</translation>
+    </message>
+    <message>
+        <source>MQTT: refused</source>
+        <translation>MQTT：被拒绝</translation>
+    </message>
+    <message>
+        <source>MQTT publishing stopped: %1</source>
+        <translation>MQTT 发布已停止：%1</translation>
+    </message>
+    <message>
+        <source>MQTT: waiting for the first sample</source>
+        <translation>MQTT：等待第一个样本</translation>
+    </message>
+    <message>
+        <source>MQTT: %1, %2 buffered, %3 dropped</source>
+        <translation>MQTT：%1，缓冲 %2，丢弃 %3</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>已连接</translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation>未连接</translation>
+    </message>
 </context>
 </TS>
