@@ -1,6 +1,9 @@
 #include "ctl/identity.h"
 
+#include "ctl/commands.h"
 #include "ctl/interrupt.h"
+
+#include <QCoreApplication>
 
 namespace {
 // A switch back that fails on a noisy line is tried again: a sensor left in the native protocol
@@ -24,4 +27,18 @@ Answer<Identity> readIdentity(SensorClient &client)
         if (failure->kind != ClientFailure::Kind::None)
             return {std::nullopt, *failure};
     return {Identity{*id, *firmware}, {}};
+}
+
+ExitCode connectAndIdentify(Session &session, Identity &identity)
+{
+    if (const auto failure = session.connect())
+        return *failure;
+    if (const ExitCode code = readAddress(session); code != ExitCode::Success)
+        return code;
+    const Answer<Identity> answer = readIdentity(session.client);
+    if (!answer)
+        return session.failed(answer.failure, QCoreApplication::translate(
+                                                  "px8107ctl", "read device ID and firmware"));
+    identity = *answer;
+    return ExitCode::Success;
 }

@@ -34,13 +34,9 @@ ExitCode readAddress(Session &session)
 
 ExitCode runSnapshot(Session &session)
 {
-    if (const auto failure = session.connect())
-        return *failure;
-    if (const ExitCode code = readAddress(session); code != ExitCode::Success)
+    Identity identity;
+    if (const ExitCode code = connectAndIdentify(session, identity); code != ExitCode::Success)
         return code;
-    const Answer<Identity> identity = readIdentity(session.client);
-    if (!identity)
-        return session.failed(identity.failure, tr("read device ID and firmware"));
 
     Snapshot snapshot;
     snapshot.time = QDateTime::currentDateTimeUtc();
@@ -50,8 +46,8 @@ ExitCode runSnapshot(Session &session)
     snapshot.baud = session.engine.baudRate();
     snapshot.address = session.client.unit();
     snapshot.protocol = QStringLiteral("modbus");
-    snapshot.deviceId = identity->deviceId;
-    snapshot.firmware = identity->firmware;
+    snapshot.deviceId = identity.deviceId;
+    snapshot.firmware = identity.firmware;
     for (const settings::SettingKey &key : settings::keys()) {
         if (!isSnapshotKey(key))
             continue;

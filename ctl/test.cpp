@@ -129,15 +129,11 @@ ExitCode runTest(Session &session)
         return report.headerRefused() ? ExitCode::Usage : ExitCode::OutputError;
     }
 
-    if (const auto failure = session.connect())
-        return *failure;
-    if (const ExitCode code = readAddress(session); code != ExitCode::Success)
+    Identity identity;
+    if (const ExitCode code = connectAndIdentify(session, identity); code != ExitCode::Success)
         return code;
-    const Answer<Identity> identity = readIdentity(session.client);
-    if (!identity)
-        return session.failed(identity.failure, tr("read device ID and firmware"));
     EolMeasurements measured;
-    measured.firmware = identity->firmware;
+    measured.firmware = identity.firmware;
     const ClientFailure measureFailure = measure(session.client, profile, measured, session.out);
     if (measureFailure.kind != ClientFailure::Kind::None)
         return session.failed(measureFailure, tr("measure"));
@@ -164,20 +160,20 @@ ExitCode runTest(Session &session)
                                   {QStringLiteral("result"), outcome}});
     }
     const QJsonObject document{{QStringLiteral("profile"), profile.name},
-                               {QStringLiteral("device-id"), identity->deviceId},
-                               {QStringLiteral("firmware"), identity->firmware},
+                               {QStringLiteral("device-id"), identity.deviceId},
+                               {QStringLiteral("firmware"), identity.firmware},
                                {QStringLiteral("checks"), checks},
                                {QStringLiteral("verdict"), verdict}};
     if (!reportPath.isEmpty() &&
-        !report.writeLine(eolReportRow(QDateTime::currentDateTimeUtc(), identity->deviceId,
-                                       identity->firmware, result),
+        !report.writeLine(eolReportRow(QDateTime::currentDateTimeUtc(), identity.deviceId,
+                                       identity.firmware, result),
                           error)) {
         session.out.diagnostic(QStringLiteral("px8107ctl: ") + error);
         return ExitCode::OutputError;
     }
     const ExitCode written = session.finish(
         document, Output::table(rows) + tr("\nverdict: %1 (device %2, firmware %3)\n")
-                                            .arg(verdict, identity->deviceId, identity->firmware));
+                                            .arg(verdict, identity.deviceId, identity.firmware));
     if (written != ExitCode::Success)
         return written;
     return result.passed() ? ExitCode::Success : ExitCode::Mismatch;
